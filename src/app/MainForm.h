@@ -1,0 +1,152 @@
+#pragma once
+
+#include "mail/CheckHost.h"
+#include "platform/Form.h"
+#include "settings/SetForm.h"
+#include "settings/SharedValues.h"
+#include "sound/Tune.h"
+
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMovie;
+class QPushButton;
+class QTimer;
+
+namespace pelloway {
+
+class CharacterWindow;
+class CheckCycle;
+class IdPassForm;
+class Mci;
+class OptionForm;
+class Pop3Library;
+class Ras;
+class SettingsFiles;
+
+// What the main window works through: the mail library, the tune device, the dial-up
+// service and the character window.
+struct MainFormServices
+{
+    Pop3Library& pop3;
+    Mci& mci;
+    Ras& ras;
+    CharacterWindow& character;
+};
+
+// "Pelloway": the start-up window and the owner of the running state. Only its top-left
+// corner shows: the picture area and the interval banner. The other controls hold state or
+// serve as commands for the menus and the code.
+class MainForm : public QMainWindow, public SetFormHost, public CheckHost
+{
+    Q_OBJECT
+public:
+    MainForm(SettingsFiles& files, MainFormServices services);
+    ~MainForm() override;
+
+    // Start-up, run once before the window is first shown.
+    void Form_Load();
+    // Shutdown, run when the user closes the window.
+    void Form_Unload();
+    // Ends the program at once: no unload steps, but an open settings dialog's values and
+    // queued hang-ups are not lost. Used by the shutdown and by the character window.
+    void EndProgram();
+    // How the program ends; replaced by tests.
+    std::function<void()> endProgramHook;
+
+    void ShowPicture(const QString& fileName) override;
+    void CheckNewMail();
+
+    // Ticks.
+    void Timer1_Timer();
+    void Timer2_Timer();
+    void Timer3_Timer();
+    void Timer4_Timer();
+
+    // Commands and picture buttons.
+    void Picture7_Click();
+    void Command4_Click();
+    void Command6_Click();
+    void Command5_Click() override;
+    void CloseTune();
+
+    // The dialogs, each created on first use.
+    FormHolder<SetForm>& setForm() { return m_setForm; }
+    FormHolder<OptionForm>& optionForm() { return m_optionForm; }
+    FormHolder<IdPassForm>& idPassForm() { return m_idPassForm; }
+    SharedValues& values() { return m_values; }
+    const StatusReply& statusReply() const { return m_statusReply; }
+    QString shownPicture() const { return m_shownPicture; }
+    int label1Left() const { return m_label1Left; }
+
+    // SetFormHost
+    void SetIntervalIndicator(const QString& onOff) override;
+    void SetCheck3(int value) override;
+    void SetText5(const QString& text) override;
+    void SetTimer3Interval(int ms) override;
+    void ShowIdPassForm() override;
+    void ShowOptionForm() override;
+
+    // CheckHost
+    void SetAccountFields(const QString& id, const QString& password) override;
+    int HangUpChoice() override;
+    void ShowCharacterWindow() override;
+
+    // Sets the outer size in twips, as a window with the classic frame would have it.
+    void SetOuterSizeTwips(int width, int height);
+
+    // Controls, named as designed.
+    QWidget* Surface = nullptr; // the design surface, 5685 x 5175 twips
+    QFrame* Picture2 = nullptr;
+    QLabel* WebBrowser1 = nullptr; // shows the picture of ShowPicture
+    QFrame* Picture4 = nullptr;
+    QLabel* Picture5 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2_1 = nullptr; // Label2(1): "ON" / "OFF"
+    QCheckBox* Check3 = nullptr;
+    QLineEdit* Text5 = nullptr;
+    QLabel* Label2_0 = nullptr; // Label2(0): "分"
+    QLineEdit* Text1 = nullptr; // minute counter
+    QLineEdit* Text4 = nullptr; // second counter
+    QTimer* Timer1 = nullptr;
+    QTimer* Timer2 = nullptr;
+    QTimer* Timer3 = nullptr;
+    QTimer* Timer4 = nullptr;
+    QPushButton* Command4 = nullptr; // "再生"
+    QPushButton* Command6 = nullptr; // "停止"
+    QCheckBox* Check1 = nullptr;     // "ループ"
+    QPushButton* Command5 = nullptr; // "切断"
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr; // "元のサイズ"
+    QPushButton* Picture7 = nullptr;
+    QPushButton* Picture1 = nullptr;
+    QPushButton* Picture10 = nullptr;
+    QPushButton* Picture8 = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    unsigned mci(QByteArrayView command);
+
+    SettingsFiles& m_files;
+    MainFormServices m_services;
+    SharedValues m_values;
+    FormHolder<SetForm> m_setForm;
+    FormHolder<OptionForm> m_optionForm;
+    FormHolder<IdPassForm> m_idPassForm;
+    std::unique_ptr<CheckCycle> m_check;
+    StatusReply m_statusReply;
+    QMovie* m_movie = nullptr;
+    QString m_shownPicture;
+    int m_label1Left = 0;
+    bool m_ending = false;
+};
+
+} // namespace pelloway

@@ -1,0 +1,44 @@
+#include "app/Program.h"
+
+#include "app/MainForm.h"
+#include "app/StandIns.h"
+#include "platform/Mci.h"
+#include "platform/Ras.h"
+#include "platform/Runtime.h"
+#include "settings/SettingsFiles.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace pelloway {
+
+Program::Program()
+    : m_files(std::make_unique<SettingsFiles>(AppPath()))
+    , m_pop3(std::make_unique<UnavailablePop3Library>())
+    , m_mci(std::make_unique<NoMci>())
+    , m_ras(std::make_unique<NoRas>())
+    , m_character(std::make_unique<HiddenCharacterWindow>())
+{
+    m_mainForm = std::make_unique<MainForm>(*m_files, MainFormServices{*m_pop3, *m_mci, *m_ras, *m_character});
+}
+
+Program::~Program()
+{
+    // The windows go before the services they use.
+    m_mainForm.reset();
+    m_character.reset();
+}
+
+void Program::Start()
+{
+    m_mainForm->Form_Load();
+    m_mainForm->adjustSize();
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = m_mainForm->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        m_mainForm->move(frame.topLeft());
+    }
+    m_mainForm->show();
+}
+
+} // namespace pelloway

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <memory>
+
+namespace pelloway {
+
+class CharacterWindow;
+class MainForm;
+class Mci;
+class Pop3Library;
+class Ras;
+class SettingsFiles;
+
+// The composition root: the real services, the settings files and the main window.
+class Program
+{
+public:
+    Program();
+    ~Program();
+
+    // Loads and shows the main window in the centre of the screen.
+    void Start();
+    MainForm& mainForm() { return *m_mainForm; }
+
+private:
+    std::unique_ptr<SettingsFiles> m_files;
+    std::unique_ptr<Pop3Library> m_pop3;
+    std::unique_ptr<Mci> m_mci;
+    std::unique_ptr<Ras> m_ras;
+    std::unique_ptr<CharacterWindow> m_character;
+    std::unique_ptr<MainForm> m_mainForm;
+};
+
+} // namespace pelloway

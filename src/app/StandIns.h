@@ -1,0 +1,55 @@
+#pragma once
+// Do-nothing stand-ins for the services a build may lack.
+
+#include "character/CharacterWindow.h"
+#include "mail/Pop3Library.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace pelloway {
+
+// A mail library that reaches no server: every connect fails with a reason.
+class UnavailablePop3Library final : public Pop3Library
+{
+public:
+    int NMailInitializeWinSock() override { return 0; }
+    int NMailSetOption(int, int) override { return 0; }
+    int NMailPop3Connect(const QByteArray&) override { return -1; }
+    int NMailPop3Authenticate(int, const QByteArray&, const QByteArray&, bool) override { return -1; }
+    int NMailPop3GetMailStatus(int, int, std::span<char>, std::span<char>, std::span<char>, std::span<char>,
+                               int) override
+    {
+        return -1;
+    }
+    int NMailPop3GetMailSize(int, int) override { return -1; }
+    int NMailPop3GetMail(int, int, std::span<char>, std::span<char>, std::span<char>, std::span<char>,
+                         std::span<char>, int, int) override
+    {
+        return -1;
+    }
+    int NMailPop3Close(int) override { return 0; }
+    int NMailGetMessage(int, std::span<char> buffer, int& size) override
+    {
+        static constexpr char text[] = "POP3 library unavailable";
+        if (buffer.empty() || size <= 0)
+            return 0;
+        const size_t n = std::min({sizeof text - 1, buffer.size() - 1, size_t(size - 1)});
+        std::memcpy(buffer.data(), text, n);
+        buffer[n] = '\0';
+        return 0;
+    }
+    int NMailEndWinSock() override { return 0; }
+    ConnectFailure LastConnectFailure() const override { return ConnectFailure::Network; }
+};
+
+// A character window that is never seen.
+class HiddenCharacterWindow final : public CharacterWindow
+{
+public:
+    void Show() override {}
+    void Hide() override {}
+    void Unload() override {}
+};
+
+} // namespace pelloway

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+namespace pelloway {
+
+// What one mail check reaches outside the mail subsystem: the main window's picture and
+// hang-up command, the account and settings dialogs, and the character window.
+class CheckHost
+{
+public:
+    virtual ~CheckHost() = default;
+
+    // Shows a picture of the data folder in the main window ("wife.gif" after new mail).
+    virtual void ShowPicture(const QString& fileName) = 0;
+    // Puts the saved account into IdPassForm's IdText and PassText (loading it hidden).
+    virtual void SetAccountFields(const QString& id, const QString& password) = 0;
+    // Shows IdPassForm, modeless.
+    virtual void ShowIdPassForm() = 0;
+    // SetForm.Check1 (loading the settings dialog hidden): 1 = hang up after every check.
+    virtual int HangUpChoice() = 0;
+    // The main window's hang-up command, "切断".
+    virtual void Command5_Click() = 0;
+    // Shows the character window, modeless.
+    virtual void ShowCharacterWindow() = 0;
+};
+
+} // namespace pelloway

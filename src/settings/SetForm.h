@@ -1,0 +1,59 @@
+#pragma once
+
+#include "platform/Form.h"
+
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+
+namespace pelloway {
+
+class SettingsFiles;
+
+// What the settings dialog reaches on the main window: the interval banner, the one-second
+// counting tick, and the two other dialogs.
+class SetFormHost
+{
+public:
+    virtual ~SetFormHost() = default;
+    virtual void SetIntervalIndicator(const QString& onOff) = 0; // Label2(1): "ON" / "OFF"
+    virtual void SetCheck3(int value) = 0;
+    virtual void SetText5(const QString& text) = 0;
+    virtual void SetTimer3Interval(int ms) = 0; // 0 stops the tick
+    virtual void ShowIdPassForm() = 0;
+    virtual void ShowOptionForm() = 0;
+};
+
+// "設定": the interval (Text2) and the hang-up choice (Check1). The object also keeps the
+// two check options for the running program while hidden.
+class SetForm : public Form
+{
+    Q_OBJECT
+public:
+    SetForm(SettingsFiles& files, SetFormHost& host);
+
+    QString IntervalText() const;
+    void SetIntervalText(const QString& text); // runs the change handling when the text differs
+    int HangUpChoice() const;                  // 1 checked, 0 not
+    void SetHangUpChoice(int value);           // 1 checks, 0 clears, others change nothing
+
+    void Form_Load() override;
+    void Form_Unload() override;
+    // The close step's writes, also used when the program ends with the dialog loaded.
+    void SaveCheckOptions();
+
+    void Text2_Change();
+    void Command1_Click();
+    void Command2_Click();
+
+    QLineEdit* Text2 = nullptr;
+    QCheckBox* Check1 = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
+
+private:
+    SettingsFiles& m_files;
+    SetFormHost& m_host;
+};
+
+} // namespace pelloway

@@ -1,0 +1,113 @@
+#include "settings/SettingsFiles.h"
+
+#include "platform/Ansi.h"
+#include "platform/AtomicFile.h"
+#include "platform/PrivateProfile.h"
+#include "platform/Runtime.h"
+
+#include <QFile>
+#include <array>
+
+namespace pelloway {
+
+namespace {
+
+constexpr QByteArrayView Section = "EXEINI";
+
+} // namespace
+
+SettingsFiles::SettingsFiles(QString appFolder, QString serverFile)
+    : m_appFolder(std::move(appFolder))
+    , m_serverFile(std::move(serverFile))
+{
+}
+
+QString SettingsFiles::iniPath() const
+{
+    return AppendPath(m_appFolder, DataFolderSuffix + QStringLiteral("/ini.ini"));
+}
+
+QString SettingsFiles::idPassPath() const
+{
+    return AppendPath(m_appFolder, DataFolderSuffix + QStringLiteral("/iniIdPass.ini"));
+}
+
+void SettingsFiles::LoadServerSettings(SharedValues& values) const
+{
+    QFile file(m_serverFile);
+    if (!file.exists() || !file.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray content = file.readAll();
+    for (QByteArray raw : content.split('\n')) {
+        if (raw.endsWith('\r'))
+            raw.chop(1);
+        const QString line = FromAnsi(raw);
+        const QString key = line.left(5);
+        const QString value = line.mid(5, ServerValueLimit);
+        if (key == u"SMTP=")
+            values.SmtpServer = value;
+        else if (key == u"POP3=")
+            values.PopServer = value;
+        else if (key == u"MAIL=")
+            values.MailAddress = value;
+        else if (key == u"APOP=")
+            values.ApopFlag = RoundToInt16(TextValue(value));
+    }
+}
+
+bool SettingsFiles::SaveServerSettings(const SharedValues& values) const
+{
+    QByteArray content;
+    content += "SMTP=" + ToAnsi(values.SmtpServer) + "\r\n";
+    content += "POP3=" + ToAnsi(values.PopServer) + "\r\n";
+    content += "MAIL=" + ToAnsi(values.MailAddress) + "\r\n";
+    content += "APOP=" + QByteArray::number(values.ApopFlag) + "\r\n";
+    return WriteFileAtomically(m_serverFile, content);
+}
+
+int SettingsFiles::ReadHangUpChoice() const
+{
+    return GetPrivateProfileIntA(Section, "NUMBER", 0, iniPath());
+}
+
+int SettingsFiles::ReadIntervalMinutes() const
+{
+    return GetPrivateProfileIntA(Section, "NUMBER2", 0, iniPath());
+}
+
+void SettingsFiles::WriteHangUpChoice(int choice) const
+{
+    WritePrivateProfileStringA(Section, "NUMBER", choice == 1 ? "1" : "0", iniPath());
+}
+
+void SettingsFiles::WriteIntervalText(const QString& text) const
+{
+    WritePrivateProfileStringA(Section, "NUMBER2", ToAnsi(text), iniPath());
+}
+
+std::pair<QString, QString> SettingsFiles::LoadSavedAccount() const
+{
+    auto read = [this](QByteArrayView key) {
+        std::array<char, 256> buffer;
+        buffer.fill(' ');
+        const int n = GetPrivateProfileStringA(Section, key, "", buffer, idPassPath());
+        return n < 1 ? QString() : FromAnsi(QByteArrayView(buffer.data(), n));
+    };
+    QString id = read("NAME");
+    QString password = read("NAME2");
+    return {id, password};
+}
+
+void SettingsFiles::StoreAccount(const QString& id, const QString& password, bool save) const
+{
+    const QString path = idPassPath();
+    if (save) {
+        WritePrivateProfileStringA(Section, "NAME", ToAnsi(id), path, FileAccess::OwnerOnly);
+        WritePrivateProfileStringA(Section, "NAME2", ToAnsi(password), path, FileAccess::OwnerOnly);
+        WritePrivateProfileStringA(Section, "NAME3", "1", path, FileAccess::OwnerOnly);
+    } else {
+        WritePrivateProfileStringA(Section, "NAME3", "0", path, FileAccess::OwnerOnly);
+    }
+}
+
+} // namespace pelloway

@@ -1,0 +1,53 @@
+#pragma once
+// The three settings files:
+//  - "vbmail.ini" in the working directory: four lines SMTP=, POP3=, MAIL=, APOP=;
+//  - <application folder>/★MailData/ini.ini, section EXEINI: NUMBER (hang-up choice) and
+//    NUMBER2 (interval text);
+//  - <application folder>/★MailData/iniIdPass.ini, section EXEINI: NAME, NAME2, NAME3
+//    (account ID, password, last save choice); readable by its owner only.
+// Every file is cp932 with CR LF line ends and is replaced atomically when written. No value
+// is cached: each operation opens its file, does its work and closes it.
+
+#include "settings/SharedValues.h"
+
+#include <QString>
+#include <utility>
+
+namespace pelloway {
+
+class SettingsFiles
+{
+public:
+    // appFolder: the application folder as reported, without a trailing separator.
+    // serverFile: "vbmail.ini", resolved against the current working directory at each use.
+    explicit SettingsFiles(QString appFolder, QString serverFile = QStringLiteral("vbmail.ini"));
+
+    QString iniPath() const;
+    QString idPassPath() const;
+    const QString& serverFilePath() const { return m_serverFile; }
+    const QString& appFolder() const { return m_appFolder; }
+
+    // Reads "vbmail.ini" into the four server values; values without a line keep theirs.
+    void LoadServerSettings(SharedValues& values) const;
+    // Rewrites "vbmail.ini" with exactly four lines. False when it could not be written.
+    bool SaveServerSettings(const SharedValues& values) const;
+
+    int ReadHangUpChoice() const;
+    int ReadIntervalMinutes() const;
+    void WriteHangUpChoice(int choice) const;
+    void WriteIntervalText(const QString& text) const;
+
+    // (ID, password), each "" when missing, each at most 255 bytes.
+    std::pair<QString, QString> LoadSavedAccount() const;
+    // Saving: NAME, NAME2, then NAME3 = "1". Not saving: only NAME3 = "0".
+    void StoreAccount(const QString& id, const QString& password, bool save) const;
+
+    // Longest value a "vbmail.ini" line gives, in characters.
+    static constexpr int ServerValueLimit = 100;
+
+private:
+    QString m_appFolder;
+    QString m_serverFile;
+};
+
+} // namespace pelloway
