@@ -16,15 +16,19 @@ Counters CountSecond(const QString& intervalText, Counters counters)
 {
     // Reset at or past the interval itself, the same test the trigger makes, so that every
     // positive interval (1.5, 2.5, or one lowered below the count) fires and counts afresh.
+    counters.minuteWritten = false;
     const double v = TextValue(intervalText);
-    if (v > 0 && TextValue(counters.minute) >= v)
+    if (v > 0 && TextValue(counters.minute) >= v) {
         counters.minute = QStringLiteral("0");
+        counters.minuteWritten = true;
+    }
     const double s = TextValue(counters.second);
     if (s >= 60) {
         counters.second = QStringLiteral("0");
-        counters.minute = QString::number(RoundToInt32(TextValue(counters.minute)) + 1);
+        counters.minute = QString::number(qint64(RoundToInt32(TextValue(counters.minute))) + 1);
+        counters.minuteWritten = true;
     } else {
-        counters.second = QString::number(RoundToInt32(s) + 1);
+        counters.second = QString::number(qint64(RoundToInt32(s)) + 1);
     }
     return counters;
 }

@@ -13,10 +13,12 @@ struct Counters
 {
     QString minute;
     QString second;
+    // Set by CountSecond when it wrote the minute counter (a reset, a new minute or both).
+    bool minuteWritten = false;
 };
 
 // Counting tick: resets the minute counter when it is at or past a positive interval, then
-// counts one second; the tick that finds 60 seconds adds a
+// counts one second. The second counter runs 1..60 and then 0; the tick that finds 60 adds a
 // minute, so a counted minute takes 61 ticks.
 Counters CountSecond(const QString& intervalText, Counters counters);
 

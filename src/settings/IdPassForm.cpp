@@ -1,26 +1,54 @@
 #include "settings/IdPassForm.h"
 
+#include "platform/AnsiValidator.h"
+#include "platform/Twips.h"
+#include "settings/DialogLook.h"
 #include "settings/SettingsFiles.h"
 #include "settings/SharedValues.h"
 
 #include <QCheckBox>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
 namespace pelloway {
 
 IdPassForm::IdPassForm(SharedValues& values, SettingsFiles& files)
-    : Form(nullptr, FixedDialogFlags())
-    , m_values(values)
-    , m_files(files)
+    : Form(nullptr, FixedDialogFlags()), m_values(values), m_files(files)
 {
     setWindowTitle(QStringLiteral("ID,PASS"));
+    SetUpDialog(this, 2880, 1785);
+
+    const QColor black(0, 0, 0);
+    Label1 = MakeLabel(this, QStringLiteral("ID"), black, 120, 180, 675, 255);
     IdText = new QLineEdit(this);
+    PlaceTwips(IdText, 960, 120, 1632, 264);
+    RestrictToAnsi(IdText);
+    Label2_0 = MakeLabel(this, QStringLiteral("Password"), black, 120, 600, 795, 255);
     PassText = new QLineEdit(this);
+    PlaceTwips(PassText, 960, 600, 1632, 264);
+    RestrictToAnsi(PassText);
     PassText->setEchoMode(QLineEdit::Password);
+    // Every character shows as "*", at once (no last-character peek).
+    PassText->setStyleSheet(
+        QStringLiteral("lineedit-password-character: 42; lineedit-password-mask-delay: 0;"));
+
     Check1 = new QCheckBox(this);
+    PlaceTwips(Check1, 420, 1020, 255, 255);
+    Label2_1 = MakeLabel(this, QStringLiteral("IDパスワードを保存する"), CaptionBlue, 780, 1020, 1875, 255);
+
     OKCommand = new QPushButton(QStringLiteral("OK"), this);
+    PlaceTwips(OKCommand, 900, 1380, 852, 312);
+    OKCommand->setDefault(true);
     CancelCommand = new QPushButton(QStringLiteral("Cancel"), this);
+    PlaceTwips(CancelCommand, 1860, 1380, 852, 312);
+
+    setTabOrder(IdText, PassText);
+    setTabOrder(PassText, OKCommand);
+    setTabOrder(OKCommand, CancelCommand);
+    setTabOrder(CancelCommand, Check1);
+
     connect(OKCommand, &QPushButton::clicked, this, [this] { OKCommand_Click(); });
     connect(CancelCommand, &QPushButton::clicked, this, [this] { CancelCommand_Click(); });
 }
@@ -43,6 +71,12 @@ void IdPassForm::OKCommand_Click()
 void IdPassForm::CancelCommand_Click()
 {
     close();
+}
+
+void IdPassForm::keyPressEvent(QKeyEvent* event)
+{
+    if (!PressDialogKey(this, event, OKCommand, CancelCommand))
+        Form::keyPressEvent(event);
 }
 
 } // namespace pelloway

@@ -1,24 +1,65 @@
 #include "settings/SetForm.h"
 
+#include "platform/AnsiValidator.h"
+#include "platform/Fonts.h"
 #include "platform/Runtime.h"
+#include "platform/Twips.h"
+#include "settings/DialogLook.h"
 #include "settings/SettingsFiles.h"
 
 #include <QCheckBox>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
 namespace pelloway {
 
 SetForm::SetForm(SettingsFiles& files, SetFormHost& host)
-    : Form(nullptr, FixedDialogFlags())
-    , m_files(files)
-    , m_host(host)
+    : Form(nullptr, FixedDialogFlags()), m_files(files), m_host(host)
 {
     setWindowTitle(QStringLiteral("設定"));
+    SetUpDialog(this, 3105, 2580);
+
     Command1 = new QPushButton(QStringLiteral("ID/PASS"), this);
+    PlaceTwips(Command1, 120, 120, 1455, 375);
+    ColourButton(Command1, QColor(255, 128, 0));
     Command2 = new QPushButton(QStringLiteral("POPサーバー"), this);
+    PlaceTwips(Command2, 1560, 120, 1455, 375);
+    ColourButton(Command2, QColor(128, 128, 255));
+
     Check1 = new QCheckBox(this);
+    PlaceTwips(Check1, 120, 600, 255, 255);
+    Check1->setAutoFillBackground(true); // the face colour behind the box
+    Label1 =
+        MakeLabel(this, QStringLiteral("新着がなければ接続を切断する。"), CaptionBlue, 480, 645, 2535, 255);
+
+    // A one-pixel separator across the dialog from (0, 960) to (3120, 960).
+    Line1 = new QFrame(this);
+    Line1->setGeometry(0, TwipsToPixels(960), TwipsToPixels(3120), 1);
+    Line1->setAutoFillBackground(true);
+    QPalette linePalette = Line1->palette();
+    linePalette.setColor(QPalette::Window, Qt::black);
+    Line1->setPalette(linePalette);
+
+    Label5 = MakeLabel(this, QStringLiteral("インターバルメールチェック"), CaptionRed, 120, 1080, 2775, 375);
+    Label5->setFont(DesignFont(9, true));
+    Label3 =
+        MakeLabel(this,
+                  QStringLiteral("０以上の数字を入力すると、その間隔で自動的にメールチェックを行います。"
+                                 "チェックの都度手動で行う場合は０にしておいて下さい。（単位は分です。）"),
+                  CaptionBlue, 120, 1440, 2895, 855);
+    Label3->setWordWrap(true);
+
     Text2 = new QLineEdit(this);
+    PlaceTwips(Text2, 2040, 2280, 375, 270);
+    RestrictToAnsi(Text2);
+    Label2 = MakeLabel(this, QStringLiteral("分"), CaptionRed, 2520, 2325, 495, 255);
+
+    setTabOrder(Command2, Command1);
+    setTabOrder(Command1, Check1);
+    setTabOrder(Check1, Text2);
 
     connect(Text2, &QLineEdit::textChanged, this, [this] { Text2_Change(); });
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
@@ -51,6 +92,7 @@ void SetForm::SetHangUpChoice(int value)
 void SetForm::Form_Load()
 {
     SetHangUpChoice(m_files.ReadHangUpChoice());
+    // The box starts empty, so this is a change and applies the interval.
     SetIntervalText(QString::number(m_files.ReadIntervalMinutes()));
 }
 
@@ -74,6 +116,7 @@ void SetForm::Text2_Change()
         m_host.SetTimer3Interval(0);
         m_files.WriteIntervalText(text);
     }
+    // A negative interval leaves the main window as it is.
 }
 
 void SetForm::SaveCheckOptions()
@@ -95,6 +138,12 @@ void SetForm::Command1_Click()
 void SetForm::Command2_Click()
 {
     m_host.ShowOptionForm();
+}
+
+void SetForm::keyPressEvent(QKeyEvent* event)
+{
+    if (!PressDialogKey(this, event, nullptr, nullptr))
+        Form::keyPressEvent(event);
 }
 
 } // namespace pelloway

@@ -3,6 +3,8 @@
 #include "platform/Form.h"
 
 class QCheckBox;
+class QFrame;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -25,7 +27,8 @@ public:
 };
 
 // "設定": the interval (Text2) and the hang-up choice (Check1). The object also keeps the
-// two check options for the running program while hidden.
+// two check options for the running program while hidden. It has no OK or cancel button:
+// the close box closes it, and closing writes both options to ini.ini.
 class SetForm : public Form
 {
     Q_OBJECT
@@ -46,10 +49,19 @@ public:
     void Command1_Click();
     void Command2_Click();
 
-    QLineEdit* Text2 = nullptr;
-    QCheckBox* Check1 = nullptr;
-    QPushButton* Command1 = nullptr;
-    QPushButton* Command2 = nullptr;
+    // Controls, named as designed.
+    QPushButton* Command1 = nullptr; // "ID/PASS"
+    QPushButton* Command2 = nullptr; // "POPサーバー"
+    QCheckBox* Check1 = nullptr;     // hang-up choice
+    QLabel* Label1 = nullptr;
+    QFrame* Line1 = nullptr;
+    QLabel* Label5 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLineEdit* Text2 = nullptr; // interval in minutes, as typed
+    QLabel* Label2 = nullptr;   // "分"
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     SettingsFiles& m_files;
