@@ -253,15 +253,23 @@ void MainForm::Picture7_Click()
 
 void MainForm::Timer1_Timer()
 {
-    if (CheckIsDue(m_setForm->IntervalText(), Text1->text()))
-        Picture7_Click();
+    // Reading the interval loads the settings dialog (hidden) again after the user closed it.
+    const QString interval = m_setForm->IntervalText();
+    // The counter stays at the interval until the next counting tick resets it, and trigger
+    // ticks run meanwhile, also inside the check's own waits: one check per arrival.
+    if (m_triggerSpent || !CheckIsDue(interval, Text1->text()))
+        return;
+    m_triggerSpent = true;
+    Picture7_Click();
 }
 
 void MainForm::Timer3_Timer()
 {
     const Counters next = CountSecond(m_setForm->IntervalText(), {Text1->text(), Text4->text()});
-    if (next.minute != Text1->text())
+    if (next.minuteWritten) {
         Text1->setText(next.minute);
+        m_triggerSpent = false; // a new count: the trigger may start a check again
+    }
     Text4->setText(next.second);
 }
 

@@ -147,6 +147,7 @@ private:
     QString m_shownPicture;
     int m_label1Left = 0;
     bool m_ending = false;
+    bool m_triggerSpent = false; // Timer1 started a check for the current minute count
 };
 
 } // namespace pelloway
