@@ -79,6 +79,7 @@ public:
     FormHolder<SetForm>& setForm() { return m_setForm; }
     FormHolder<OptionForm>& optionForm() { return m_optionForm; }
     FormHolder<IdPassForm>& idPassForm() { return m_idPassForm; }
+    CheckCycle& checkCycle() { return *m_check; }
     SharedValues& values() { return m_values; }
     const StatusReply& statusReply() const { return m_statusReply; }
     QString shownPicture() const { return m_shownPicture; }
