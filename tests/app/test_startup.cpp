@@ -1,0 +1,181 @@
+#include "app/MainForm.h"
+#include "platform/Ansi.h"
+#include "settings/IdPassForm.h"
+#include "settings/OptionForm.h"
+#include "settings/SettingsFiles.h"
+#include "support/RecordingServices.h"
+#include "support/TestSupport.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMovie>
+#include <QTest>
+#include <QTimer>
+
+using namespace pelloway;
+
+namespace {
+
+struct Fixture
+{
+    test::AppFolder app;
+    test::RecordingServices services;
+    SettingsFiles files{app.path(), app.file(QStringLiteral("vbmail.ini"))};
+    std::unique_ptr<MainForm> form;
+    int ended = 0;
+
+    MainForm& make()
+    {
+        form = std::make_unique<MainForm>(
+            files, MainFormServices{services.pop3, services.mci, services.ras, services.character});
+        form->endProgramHook = [this] { ++ended; };
+        return *form;
+    }
+};
+
+} // namespace
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+private slots:
+    void firstStartWithNoFiles()
+    {
+        Fixture f;
+        MainForm& form = f.make();
+        form.Form_Load();
+
+        QCOMPARE(f.services.log.entries(),
+                 QStringList({"character:show", "character:hide", "pop3:init", "pop3:option(1,8192)", "mci:stop bgm",
+                              "mci:close bgm"}));
+        QCOMPARE(form.Label2_1->text(), QStringLiteral("OFF"));
+        QCOMPARE(form.Text5->text(), QStringLiteral("0"));
+        QVERIFY(!form.Check3->isChecked());
+        QVERIFY(!form.Timer3->isActive());
+        QVERIFY(form.optionForm().isLoaded() && form.optionForm().loadedForm()->isVisible());
+        QVERIFY(form.idPassForm().isLoaded() && form.idPassForm().loadedForm()->isVisible());
+        QVERIFY(form.setForm().isLoaded() && !form.setForm().loadedForm()->isVisible());
+        QCOMPARE(form.shownPicture(), QStringLiteral("infant.gif"));
+        QVERIFY(form.WebBrowser1->movie() != nullptr);
+        // Creating the settings dialog with a zero interval writes it, creating ini.ini.
+        QCOMPARE(test::ReadBytes(f.files.iniPath()), QByteArray("[EXEINI]\r\nNUMBER2=0\r\n"));
+        QVERIFY(form.Timer1->isActive() && form.Timer2->isActive() && form.Timer4->isActive());
+        QCOMPARE(form.Timer1->interval(), 100);
+        QCOMPARE(form.Timer2->interval(), 100);
+        QCOMPARE(form.Timer4->interval(), 20);
+        QCOMPARE(form.Text1->text(), QStringLiteral("Text1"));
+        QCOMPARE(form.Text4->text(), QStringLiteral("Text4"));
+        QVERIFY(form.Check1->isChecked());
+    }
+
+    void startWithSavedSettings()
+    {
+        Fixture f;
+        QVERIFY(test::WriteBytes(f.files.serverFilePath(), "SMTP=s\r\nPOP3=pop.example\r\nMAIL=m\r\nAPOP=1\r\n"));
+        QVERIFY(test::WriteBytes(f.files.iniPath(), "[EXEINI]\r\nNUMBER=1\r\nNUMBER2=5\r\n"));
+        f.files.StoreAccount(QStringLiteral("taro"), QStringLiteral("secret"), true);
+        MainForm& form = f.make();
+        form.Form_Load();
+
+        QCOMPARE(form.values().PopServer, QStringLiteral("pop.example"));
+        QCOMPARE(int(form.values().ApopFlag), 1);
+        QVERIFY(!form.optionForm().isLoaded());
+        QVERIFY(form.idPassForm().isLoaded());
+        QVERIFY(!form.idPassForm().loadedForm()->isVisible());
+        QCOMPARE(form.idPassForm().loadedForm()->IdText->text(), QStringLiteral("taro"));
+        QCOMPARE(form.HangUpChoice(), 1);
+        QCOMPARE(form.Label2_1->text(), QStringLiteral("ON"));
+        QCOMPARE(form.Text5->text(), QStringLiteral("5"));
+        QVERIFY(form.Check3->isChecked());
+        QVERIFY(form.Timer3->isActive());
+        QCOMPARE(form.Timer3->interval(), 1000);
+        QCOMPARE(form.Timer3->timerType(), Qt::PreciseTimer);
+    }
+
+    void accountDialogOpensWhenEitherFieldIsEmpty_data()
+    {
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("both") << "a" << "b" << false;
+        QTest::newRow("no password") << "a" << "" << true;
+        QTest::newRow("no id") << "" << "b" << true;
+    }
+    void accountDialogOpensWhenEitherFieldIsEmpty()
+    {
+        QFETCH(QString, id);
+        QFETCH(QString, password);
+        QFETCH(bool, shown);
+        Fixture f;
+        f.files.StoreAccount(id, password, true);
+        f.make().Form_Load();
+        QCOMPARE(f.form->idPassForm().loadedForm()->isVisible(), shown);
+    }
+
+    void runTimeSizeAndLook()
+    {
+        Fixture f;
+        MainForm& form = f.make();
+        form.Form_Load();
+        QCOMPARE(form.windowTitle(), QStringLiteral("Pelloway"));
+        QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(!(form.windowFlags() & Qt::WindowMinimizeButtonHint));
+        // The client shows the picture area and the banner: 98 x 139 pixels at 15 twips per pixel.
+        QCOMPARE(form.centralWidget()->size(), QSize(98, 139));
+        QCOMPARE(form.Picture4->geometry(), QRect(0, 96, 105, 49));
+        QCOMPARE(form.Label1->text(), QStringLiteral("インターバルチェック"));
+        QCOMPARE(form.centralWidget()->palette().color(QPalette::Window), QColor(0x40, 0, 0));
+        QVERIFY(!form.windowIcon().isNull());
+    }
+
+    void missingPictureLeavesTheAreaEmpty()
+    {
+        Fixture f;
+        MainForm& form = f.make();
+        form.ShowPicture(QStringLiteral("wife.gif"));
+        QVERIFY(form.WebBrowser1->movie() != nullptr);
+        QVERIFY(form.WebBrowser1->movie()->isValid());
+        form.ShowPicture(QStringLiteral("nothing-here.gif"));
+        QVERIFY(form.WebBrowser1->movie() == nullptr);
+        QVERIFY(form.WebBrowser1->pixmap().isNull());
+    }
+
+    void shutdownSteps()
+    {
+        Fixture f;
+        MainForm& form = f.make();
+        form.Form_Load();
+        form.setForm()->SetHangUpChoice(1);
+        form.setForm()->SetIntervalText(QStringLiteral("7"));
+        f.services.log.take();
+
+        form.close();
+
+        QCOMPARE(f.services.log.entries(),
+                 QStringList({"mci:stop bgm", "mci:close bgm", "pop3:end", "ras:flush"}));
+        QVERIFY(!form.Timer2->isActive());
+        QCOMPARE(f.ended, 1);
+        // Ending with the settings dialog loaded keeps what it holds.
+        QCOMPARE(f.files.ReadHangUpChoice(), 1);
+        QCOMPARE(f.files.ReadIntervalMinutes(), 7);
+    }
+
+    void startedFromAnotherFolderFindsNoServerFile()
+    {
+        Fixture f;
+        QVERIFY(test::WriteBytes(f.app.file(QStringLiteral("vbmail.ini")), "POP3=pop.example\r\n"));
+        QTemporaryDir elsewhere;
+        const QString old = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(elsewhere.path()));
+        SettingsFiles relative(f.app.path()); // "vbmail.ini" in the working directory
+        SharedValues values;
+        relative.LoadServerSettings(values);
+        QDir::setCurrent(old);
+        QVERIFY(values.PopServer.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestStartup)
+#include "test_startup.moc"

@@ -1,0 +1,197 @@
+#include "platform/Ansi.h"
+#include "settings/SettingsFiles.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+#include <sys/stat.h>
+
+using namespace pelloway;
+using test::ReadBytes;
+using test::WriteBytes;
+
+class TestSettingsFiles : public QObject
+{
+    Q_OBJECT
+private:
+    std::unique_ptr<test::AppFolder> m_app;
+    std::unique_ptr<SettingsFiles> m_files;
+    QString vbmail() const { return m_app->file(QStringLiteral("work/vbmail.ini")); }
+
+private slots:
+    void init()
+    {
+        m_app = std::make_unique<test::AppFolder>();
+        QDir(m_app->path()).mkdir(QStringLiteral("work"));
+        m_files = std::make_unique<SettingsFiles>(m_app->path(), vbmail());
+    }
+
+    void pathsAreFormedByAppending()
+    {
+        SettingsFiles root(QStringLiteral("/"));
+        QCOMPARE(root.iniPath(), QStringLiteral("//★MailData/ini.ini"));
+        QCOMPARE(m_files->idPassPath(), m_app->path() + QStringLiteral("/★MailData/iniIdPass.ini"));
+    }
+
+    void loadServerSettings_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("smtp");
+        QTest::addColumn<QString>("pop");
+        QTest::addColumn<QString>("mail");
+        QTest::addColumn<int>("apop");
+        QTest::newRow("as written") << QByteArray("SMTP=s\r\nPOP3=p\r\nMAIL=m@x\r\nAPOP=1\r\n") << "s" << "p" << "m@x" << 1;
+        QTest::newRow("other order, extra and blank lines")
+            << QByteArray("\r\nAPOP=0\r\nfoo\r\nMAIL=m\r\n\r\nPOP3=p\r\nSMTP=s\r\n") << "s" << "p" << "m" << 0;
+        QTest::newRow("lower-case key ignored") << QByteArray("smtp=x\r\nPOP3=p\r\n") << "keep" << "p" << "keep" << 7;
+        QTest::newRow("later line wins") << QByteArray("POP3=a\r\nPOP3=b\r\n") << "keep" << "b" << "keep" << 7;
+        QTest::newRow("blanks kept") << QByteArray("POP3= p \r\n") << "keep" << " p " << "keep" << 7;
+        QTest::newRow("empty value") << QByteArray("POP3=\r\nAPOP=\r\n") << "keep" << "" << "keep" << 0;
+        QTest::newRow("APOP abc") << QByteArray("APOP=abc") << "keep" << "keep" << "keep" << 0;
+        QTest::newRow("APOP 0.5") << QByteArray("APOP=0.5\n") << "keep" << "keep" << "keep" << 0;
+        QTest::newRow("APOP 1.5") << QByteArray("APOP=1.5\n") << "keep" << "keep" << "keep" << 2;
+        QTest::newRow("APOP out of range clamps") << QByteArray("APOP=99999\n") << "keep" << "keep" << "keep" << 32767;
+        QTest::newRow("APOP negative out of range") << QByteArray("APOP=-99999\n") << "keep" << "keep" << "keep" << -32768;
+        QTest::newRow("LF line ends") << QByteArray("POP3=p\nMAIL=m\n") << "keep" << "p" << "m" << 7;
+        QTest::newRow("cp932 text") << QByteArray("MAIL=") + ToAnsi(QStringLiteral("髙橋①@例")) << "keep" << "keep"
+                                    << QStringLiteral("髙橋①@例") << 7;
+        QTest::newRow("line of 150 characters keeps 100") << "POP3=" + QByteArray(150, 'h') << "keep"
+                                                           << QString(100, u'h') << "keep" << 7;
+        QTest::newRow("100 characters counted as characters")
+            << "POP3=" + ToAnsi(QString(120, QChar(0x3042))) << "keep" << QString(100, QChar(0x3042)) << "keep" << 7;
+    }
+    void loadServerSettings()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, smtp);
+        QFETCH(QString, pop);
+        QFETCH(QString, mail);
+        QFETCH(int, apop);
+        QVERIFY(WriteBytes(vbmail(), file));
+        SharedValues v;
+        v.SmtpServer = v.PopServer = v.MailAddress = QStringLiteral("keep");
+        v.ApopFlag = 7;
+        m_files->LoadServerSettings(v);
+        QCOMPARE(v.SmtpServer, smtp);
+        QCOMPARE(v.PopServer, pop);
+        QCOMPARE(v.MailAddress, mail);
+        QCOMPARE(int(v.ApopFlag), apop);
+    }
+
+    void missingServerFileChangesNothing()
+    {
+        SharedValues v;
+        m_files->LoadServerSettings(v);
+        QVERIFY(v.PopServer.isEmpty());
+        QCOMPARE(int(v.ApopFlag), 0);
+    }
+
+    void saveServerSettingsWritesFourLines()
+    {
+        QVERIFY(WriteBytes(vbmail(), "SMTP=old\r\nPOP3=old\r\nMAIL=old\r\nAPOP=0\r\nEXTRA=1\r\n"));
+        SharedValues v;
+        v.SmtpServer = QStringLiteral("smtp.example.jp");
+        v.PopServer = QStringLiteral(" pop3s://[::1]:995 ");
+        v.MailAddress = QStringLiteral("髙橋@例.jp");
+        v.ApopFlag = 1;
+        QVERIFY(m_files->SaveServerSettings(v));
+        QCOMPARE(ReadBytes(vbmail()), "SMTP=smtp.example.jp\r\nPOP3= pop3s://[::1]:995 \r\nMAIL=" +
+                                          ToAnsi(QStringLiteral("髙橋@例.jp")) + "\r\nAPOP=1\r\n");
+        SharedValues back;
+        m_files->LoadServerSettings(back);
+        QCOMPARE(back.PopServer, v.PopServer);
+        QCOMPARE(back.MailAddress, v.MailAddress);
+        QCOMPARE(int(back.ApopFlag), 1);
+    }
+
+    void longServerNameReadsBackCut()
+    {
+        SharedValues v;
+        v.PopServer = QString(150, u'p');
+        QVERIFY(m_files->SaveServerSettings(v));
+        SharedValues back;
+        m_files->LoadServerSettings(back);
+        QCOMPARE(back.PopServer, QString(100, u'p'));
+    }
+
+    void saveIntoMissingFolderFails()
+    {
+        SettingsFiles nowhere(m_app->path(), m_app->file(QStringLiteral("missing/vbmail.ini")));
+        QVERIFY(!nowhere.SaveServerSettings(SharedValues{}));
+    }
+
+    void checkOptions_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("readBack");
+        QTest::newRow("plain") << "15" << 15;
+        QTest::newRow("leading zero") << "05" << 5;
+        QTest::newRow("fraction") << "1.5" << 1;
+        QTest::newRow("letters") << "abc" << 0;
+        QTest::newRow("negative") << "-3" << -3;
+        QTest::newRow("minutes suffix") << "5分" << 5;
+    }
+    void checkOptions()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, readBack);
+        m_files->WriteHangUpChoice(1);
+        m_files->WriteIntervalText(typed);
+        QCOMPARE(ReadBytes(m_files->iniPath()), "[EXEINI]\r\nNUMBER=1\r\nNUMBER2=" + ToAnsi(typed) + "\r\n");
+        QCOMPARE(m_files->ReadHangUpChoice(), 1);
+        QCOMPARE(m_files->ReadIntervalMinutes(), readBack);
+    }
+
+    void checkOptionDefaults()
+    {
+        QCOMPARE(m_files->ReadHangUpChoice(), 0);
+        QCOMPARE(m_files->ReadIntervalMinutes(), 0);
+        QVERIFY(WriteBytes(m_files->iniPath(), "[EXEINI]\r\nNUMBER=2\r\n"));
+        QCOMPARE(m_files->ReadHangUpChoice(), 2);
+        QCOMPARE(m_files->ReadIntervalMinutes(), 0);
+    }
+
+    void missingDataFolderReadsDefaults()
+    {
+        test::AppFolder bare(false);
+        SettingsFiles files(bare.path());
+        files.WriteIntervalText(QStringLiteral("10"));
+        files.WriteHangUpChoice(1);
+        files.StoreAccount(QStringLiteral("id"), QStringLiteral("pw"), true);
+        QCOMPARE(files.ReadIntervalMinutes(), 0);
+        QCOMPARE(files.ReadHangUpChoice(), 0);
+        QCOMPARE(files.LoadSavedAccount(), std::make_pair(QString(), QString()));
+        QVERIFY(!QDir(bare.path()).exists(QStringLiteral("★MailData")));
+    }
+
+    void accountSaveAndKeep()
+    {
+        m_files->StoreAccount(QStringLiteral("taro"), QStringLiteral("p@ss 語"), true);
+        QCOMPARE(ReadBytes(m_files->idPassPath()),
+                 "[EXEINI]\r\nNAME=taro\r\nNAME2=" + ToAnsi(QStringLiteral("p@ss 語")) + "\r\nNAME3=1\r\n");
+        m_files->StoreAccount(QStringLiteral("other"), QStringLiteral("other"), false);
+        QCOMPARE(ReadBytes(m_files->idPassPath()),
+                 "[EXEINI]\r\nNAME=taro\r\nNAME2=" + ToAnsi(QStringLiteral("p@ss 語")) + "\r\nNAME3=0\r\n");
+        QCOMPARE(m_files->LoadSavedAccount(), std::make_pair(QStringLiteral("taro"), QStringLiteral("p@ss 語")));
+    }
+
+    void accountFileIsOwnerOnly()
+    {
+        QVERIFY(WriteBytes(m_files->idPassPath(), "[EXEINI]\r\n"));
+        QVERIFY(QFile::setPermissions(m_files->idPassPath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
+        m_files->StoreAccount(QStringLiteral("a"), QStringLiteral("b"), false);
+        struct stat st;
+        QCOMPARE(::stat(QFile::encodeName(m_files->idPassPath()).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 0777, mode_t(0600));
+    }
+
+    void longPasswordReadsBackCut()
+    {
+        m_files->StoreAccount(QStringLiteral("id"), QString(300, u'x'), true);
+        QCOMPARE(m_files->LoadSavedAccount().second, QString(255, u'x'));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSettingsFiles)
+#include "test_settings_files.moc"
