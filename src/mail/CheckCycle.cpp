@@ -1,23 +1,208 @@
 #include "mail/CheckCycle.h"
 
 #include "mail/CheckHost.h"
+#include "mail/NMailText.h"
 #include "mail/Pop3Library.h"
+#include "mail/Wait.h"
+#include "platform/Ansi.h"
 #include "settings/SettingsFiles.h"
 #include "settings/SharedValues.h"
 
+#include <QLineEdit>
+#include <QMessageBox>
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <new>
+#include <vector>
+
 namespace pelloway {
 
-CheckCycle::CheckCycle(Pop3Library& library, SettingsFiles& files, SharedValues& values, CheckHost& host)
-    : m_library(library)
-    , m_files(files)
-    , m_values(values)
-    , m_host(host)
+namespace {
+
+constexpr int TextBufferSize = Pop3Library::TextBufferSize;
+
+// The four text buffers of one check: 8192 characters each (spaces) and a NUL.
+struct TextBuffers
 {
+    TextBuffers()
+    {
+        for (auto& buffer : text) {
+            buffer.assign(TextBufferSize + 1, ' ');
+            buffer.back() = '\0';
+        }
+    }
+    std::span<char> operator[](int i) { return text[i]; }
+    std::array<std::vector<char>, 4> text;
+};
+
+// Resets the running flag however the check ends.
+struct RunningFlag
+{
+    explicit RunningFlag(bool& flag) : flag(flag) { flag = true; }
+    ~RunningFlag() { flag = false; }
+    bool& flag;
+};
+
+} // namespace
+
+CheckCycle::CheckCycle(Pop3Library& library, SettingsFiles& files, SharedValues& values, CheckHost& host)
+    : wait([](int ms) { WaitMilliseconds(ms); }), errorBox(&CheckCycle::ShowErrorBox),
+      failureLine([](const QString& line) {
+          std::fputs(line.toLocal8Bit().append('\n').constData(), stderr);
+          std::fflush(stderr);
+      }),
+      m_library(library), m_files(files), m_values(values), m_host(host),
+      m_msgForm([] { return new MsgForm(); })
+{}
+
+CheckCycle::~CheckCycle() = default;
+
+std::unique_ptr<QMessageBox> CheckCycle::MakeErrorBox(const QString& text)
+{
+    auto box =
+        std::make_unique<QMessageBox>(QMessageBox::NoIcon, QStringLiteral("エラー"), text, QMessageBox::Ok);
+    box->setTextFormat(Qt::PlainText); // the server's words, never markup
+    box->setDefaultButton(QMessageBox::Ok);
+    box->setEscapeButton(QMessageBox::Ok);
+    box->setWindowModality(Qt::ApplicationModal);
+    return box;
+}
+
+void CheckCycle::ShowErrorBox(const QString& text)
+{
+    MakeErrorBox(text)->exec();
+}
+
+QString CheckCycle::FailureLine(const QString& reason)
+{
+    QString line = QStringLiteral("pelloway: mail check: ") + reason;
+    for (QChar& c : line) {
+        if (c.category() == QChar::Other_Control)
+            c = u' ';
+    }
+    return line;
+}
+
+QString CheckCycle::libraryMessage(std::span<char> buffer)
+{
+    int size = TextBufferSize;
+    m_library.NMailGetMessage(0, buffer, size);
+    return FromAnsi(TrimAtNul(QByteArrayView(buffer.data(), qsizetype(buffer.size()))));
+}
+
+void CheckCycle::fail(const QString& reason)
+{
+    if (failureLine)
+        failureLine(FailureLine(reason));
 }
 
 void CheckCycle::CheckNewMail()
 {
-    // The check itself arrives with the mail subsystem's check work.
+    if (m_running)
+        return;
+    RunningFlag running(m_running);
+
+    // 1. The buffers and the count.
+    TextBuffers buffers;
+    int messageCount = 0;
+    // What a check that reaches no server reports (the box of a failed connect may let the
+    // server dialog change the server in the meantime).
+    QString unreached;
+
+    // 2. No server: nothing to connect to.
+    if (m_values.PopServer.isEmpty()) {
+        unreached = NoServerText;
+        fail(QStringLiteral("no POP3 server is set"));
+    } else {
+        // 3. Connect.
+        const int handle = m_library.NMailPop3Connect(ToAnsi(m_values.PopServer));
+        if (handle == -1) {
+            unreached = ConnectFailedText;
+            const bool mustAct = m_library.LastConnectFailure() == Pop3Library::ConnectFailure::Certificate;
+            const QString reason = libraryMessage(buffers[0]);
+            fail(QStringLiteral("cannot connect to %1: %2").arg(m_values.PopServer, reason));
+            if (mustAct && errorBox)
+                errorBox(reason);
+        } else {
+            // 4, 5. The saved account, into the account dialog's fields and the shared values.
+            const auto [id, password] = m_files.LoadSavedAccount();
+            m_host.SetAccountFields(id, password);
+            m_values.AccountId = id;
+            m_values.AccountPassword = password;
+
+            if (id.isEmpty() || password.isEmpty()) {
+                // 6. Ask for the account; no login this time.
+                m_host.ShowIdPassForm();
+                fail(QStringLiteral("no account ID or password is saved; the account dialog is open"));
+            } else {
+                // 7. Log in and take the count.
+                messageCount =
+                    m_library.NMailPop3Authenticate(handle, ToAnsi(m_values.AccountId),
+                                                    ToAnsi(m_values.AccountPassword), m_values.ApopFlag != 0);
+                if (messageCount > 0) {
+                    // Each message is read once and forgotten; nothing is deleted.
+                    std::vector<char> body;
+                    int unread = 0;
+                    for (int k = 1; k <= messageCount; ++k) {
+                        const int status = m_library.NMailPop3GetMailStatus(handle, k, buffers[0], buffers[1],
+                                                                            buffers[2], buffers[3], 0);
+                        const int size = m_library.NMailPop3GetMailSize(handle, k);
+                        try {
+                            body.assign(std::size_t(std::clamp(size, 0, BodyBufferLimit)) + 1, ' ');
+                        } catch (const std::bad_alloc&) {
+                            body.assign(1, ' ');
+                        }
+                        const int fetched = m_library.NMailPop3GetMail(handle, k, buffers[0], buffers[1],
+                                                                       buffers[2], buffers[3], body, 0, 0);
+                        if (status < 0 || size < 0 || fetched < 0)
+                            ++unread;
+                    }
+                    if (unread > 0)
+                        fail(QStringLiteral("%1 of %2 messages on %3 could not be read")
+                                 .arg(unread)
+                                 .arg(messageCount)
+                                 .arg(m_values.PopServer));
+                } else if (messageCount < 0) {
+                    const QString reason = libraryMessage(buffers[0]);
+                    fail(QStringLiteral("login to %1 failed: %2").arg(m_values.PopServer, reason));
+                    if (errorBox)
+                        errorBox(reason);
+                }
+            }
+            // 8. Close what was opened.
+            m_library.NMailPop3Close(handle);
+        }
+    }
+
+    if (messageCount > 0) {
+        // 10. New mail: the new-mail picture, the report, the character window.
+        m_host.ShowPicture(QStringLiteral("wife.gif"));
+        report(NewMailText, QString::number(messageCount));
+        m_host.ShowCharacterWindow();
+    } else if (unreached.isEmpty()) {
+        // 9. No new mail, or a failed login with its negative result.
+        report(NoNewMailText, QString::number(messageCount));
+    } else {
+        // A check that never reached a server says so, with no number.
+        report(unreached, QString());
+    }
+
+    // 11. Hang up when chosen, whatever the check found.
+    if (m_host.HangUpChoice() == 1)
+        m_host.Command5_Click();
+}
+
+void CheckCycle::report(const QString& message, const QString& number)
+{
+    // The first touch loads the window, and its load step shows it topmost.
+    MsgForm& form = m_msgForm.get();
+    form.Text1->setText(message);
+    form.Text2->setText(number);
+    form.show();
+    if (wait)
+        wait(ReportMilliseconds);
+    m_msgForm.unload();
 }
 
 } // namespace pelloway

@@ -1,6 +1,14 @@
 #pragma once
 
+#include "mail/MsgForm.h"
+#include "platform/Form.h"
+
 #include <QString>
+#include <functional>
+#include <memory>
+#include <span>
+
+class QMessageBox;
 
 namespace pelloway {
 
@@ -14,16 +22,48 @@ class CheckCycle
 {
 public:
     CheckCycle(Pop3Library& library, SettingsFiles& files, SharedValues& values, CheckHost& host);
+    ~CheckCycle();
 
-    // Runs one check to its end. A call while a check is running does nothing.
+    // Runs one check to its end. A call while a check is running (from a tick or a menu
+    // command delivered during its waits) does nothing.
     void CheckNewMail();
     bool IsRunning() const { return m_running; }
 
+    // The message window of the current report; loaded only while a report runs.
+    FormHolder<MsgForm>& msgForm() { return m_msgForm; }
+
+    // How a report waits, how the library's reason is shown and how a failure reason is
+    // written out. Tests replace them; by default: WaitMilliseconds, ShowErrorBox and one
+    // line on standard error.
+    std::function<void(int ms)> wait;
+    std::function<void(const QString& text)> errorBox;
+    std::function<void(const QString& line)> failureLine;
+
+    // The texts of the message window.
+    static inline const QString NoNewMailText = QStringLiteral("新着メールはありませんでした。");
+    static inline const QString NewMailText = QStringLiteral("新着メールが有ります");
+    static inline const QString ConnectFailedText = QStringLiteral("メールサーバーに接続できませんでした。");
+    static inline const QString NoServerText = QStringLiteral("POP3サーバーが設定されていません。");
+    static constexpr int ReportMilliseconds = 1000;
+    // A body buffer never grows past this, whatever size the server claims for a message.
+    static constexpr int BodyBufferLimit = 64 * 1024 * 1024;
+
+    // The modal "エラー" box: the text as plain text, an OK button only.
+    static std::unique_ptr<QMessageBox> MakeErrorBox(const QString& text);
+    static void ShowErrorBox(const QString& text);
+    // One line for standard error: control characters (the server's line ends) become blanks.
+    static QString FailureLine(const QString& reason);
+
 private:
+    QString libraryMessage(std::span<char> buffer);
+    void fail(const QString& reason);
+    void report(const QString& message, const QString& number);
+
     Pop3Library& m_library;
     SettingsFiles& m_files;
     SharedValues& m_values;
     CheckHost& m_host;
+    FormHolder<MsgForm> m_msgForm;
     bool m_running = false;
 };
 

@@ -1,0 +1,23 @@
+#pragma once
+// The one wait of the program: window events keep being delivered while it runs.
+
+#include <cstdint>
+#include <functional>
+
+namespace pelloway {
+
+// A millisecond tick that wraps around after 2^32 ms, counted from an arbitrary start.
+using TickSource = std::function<std::uint32_t()>;
+
+// The program's millisecond tick.
+std::uint32_t TickCount();
+
+// Delivers window events until more than `ms` milliseconds have passed on `tick` (a wait of
+// 1000 returns once the tick shows 1001 ms or more), then returns true. Events are delivered
+// at least once, even for a wait of 0 or less. Between events the thread sleeps. A tick that
+// wraps during the wait is measured across the wrap. Returns false at once when the program
+// is ending (QCoreApplication::exit was called, or there is no application).
+bool WaitMilliseconds(int ms);
+bool WaitMilliseconds(int ms, const TickSource& tick);
+
+} // namespace pelloway

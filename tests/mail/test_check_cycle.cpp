@@ -1,0 +1,372 @@
+// One check through a recording library and host: the order of every call for each outcome,
+// the texts and numbers reported, the account handling and the guard against a second check.
+
+#include "CheckFakes.h"
+#include "mail/CheckCycle.h"
+#include "settings/SettingsFiles.h"
+#include "settings/SharedValues.h"
+#include "support/TestSupport.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <climits>
+
+using namespace pelloway;
+using namespace pelloway::test;
+using Failure = Pop3Library::ConnectFailure;
+
+Q_DECLARE_METATYPE(Pop3Library::ConnectFailure)
+
+namespace {
+
+// A check wired to the fakes, with its waits, boxes and failure lines recorded in the log.
+struct Rig
+{
+    Rig() : files(app.path(), app.file(QStringLiteral("vbmail.ini"))), cycle(pop3, files, values, host)
+    {
+        values.PopServer = QStringLiteral("pop.test");
+        files.StoreAccount(QStringLiteral("alice"), QStringLiteral("pw"), true);
+        cycle.wait = [this](int ms) {
+            MsgForm* form = cycle.msgForm().loadedForm();
+            if (!form) {
+                log.append(QStringLiteral("report(no window) %1").arg(ms));
+                return;
+            }
+            const bool topmost = form->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+            log.append(QStringLiteral("%1 %2 %3|%4")
+                           .arg(form->isVisible() && topmost ? QStringLiteral("report")
+                                                             : QStringLiteral("report(hidden)"))
+                           .arg(ms)
+                           .arg(form->Text1->text(), form->Text2->text()));
+            if (duringWait)
+                duringWait();
+        };
+        cycle.errorBox = [this](const QString& text) {
+            log.append(QStringLiteral("box ") + text);
+            if (duringBox)
+                duringBox();
+        };
+        cycle.failureLine = [this](const QString& line) { failures.append(line); };
+    }
+
+    AppFolder app;
+    SettingsFiles files;
+    SharedValues values;
+    QStringList log;
+    CheckFakePop3 pop3{log};
+    RecordingCheckHost host{log};
+    CheckCycle cycle;
+    QStringList failures;
+    std::function<void()> duringWait;
+    std::function<void()> duringBox;
+};
+
+QStringList fetches(int handle, int count, int bodySize)
+{
+    QStringList calls;
+    for (int k = 1; k <= count; ++k) {
+        calls << QStringLiteral("status %1 %2 0").arg(handle).arg(k)
+              << QStringLiteral("size %1 %2").arg(handle).arg(k)
+              << QStringLiteral("get %1 %2 %3 0 0").arg(handle).arg(k).arg(bodySize);
+    }
+    return calls;
+}
+
+const QString NoMail = QStringLiteral("report 1000 新着メールはありませんでした。|");
+
+} // namespace
+
+class TestCheckCycle : public QObject
+{
+    Q_OBJECT
+private slots:
+    void outcomes_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<int>("handle");
+        QTest::addColumn<Failure>("failure");
+        QTest::addColumn<QString>("savedId");
+        QTest::addColumn<QString>("savedPassword");
+        QTest::addColumn<int>("apop");
+        QTest::addColumn<int>("login");
+        QTest::addColumn<int>("hangUp");
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<int>("failureLines");
+
+        const QString id = QStringLiteral("alice"), pw = QStringLiteral("pw");
+        const QStringList loggedIn = {"connect pop.test", "account alice|pw"};
+
+        QTest::newRow("no server") << "" << 5 << Failure::None << id << pw << 0 << 0 << 0
+                                   << QStringList{"report 1000 POP3サーバーが設定されていません。|"} << 1;
+        QTest::newRow("no server, hang up")
+            << "" << 5 << Failure::None << id << pw << 0 << 0 << 1
+            << QStringList{"report 1000 POP3サーバーが設定されていません。|", "hangup"} << 1;
+        QTest::newRow("connect fails") << "pop.test" << -1 << Failure::Network << id << pw << 0 << 0 << 0
+                                       << QStringList{"connect pop.test", "message 0 8192",
+                                                      "report 1000 メールサーバーに接続できませんでした。|"}
+                                       << 1;
+        QTest::newRow("connect fails, hang up")
+            << "pop.test" << -1 << Failure::Network << id << pw << 0 << 0 << 1
+            << QStringList{"connect pop.test", "message 0 8192",
+                           "report 1000 メールサーバーに接続できませんでした。|", "hangup"}
+            << 1;
+        QTest::newRow("certificate refused")
+            << "pop.test" << -1 << Failure::Certificate << id << pw << 0 << 0 << 0
+            << QStringList{"connect pop.test", "message 0 8192", "box -ERR wrong password",
+                           "report 1000 メールサーバーに接続できませんでした。|"}
+            << 1;
+        QTest::newRow("no saved ID") << "pop.test" << 5 << Failure::None << "" << pw << 0 << 0 << 0
+                                     << QStringList{"connect pop.test", "account |pw", "idpass", "close 5",
+                                                    NoMail + "0"}
+                                     << 1;
+        QTest::newRow("no saved password")
+            << "pop.test" << 5 << Failure::None << id << "" << 0 << 0 << 1
+            << QStringList{"connect pop.test", "account alice|", "idpass", "close 5", NoMail + "0", "hangup"}
+            << 1;
+        QTest::newRow("empty mailbox")
+            << "pop.test" << 5 << Failure::None << id << pw << 0 << 0 << 0
+            << loggedIn + QStringList{"auth 5 alice pw false", "close 5", NoMail + "0"} << 0;
+        QTest::newRow("empty mailbox, APOP, hang up")
+            << "pop.test" << 5 << Failure::None << id << pw << 1 << 0 << 1
+            << loggedIn + QStringList{"auth 5 alice pw true", "close 5", NoMail + "0", "hangup"} << 0;
+        QTest::newRow("handle 0 is a handle")
+            << "pop.test" << 0 << Failure::None << id << pw << 0 << 0 << 0
+            << loggedIn + QStringList{"auth 0 alice pw false", "close 0", NoMail + "0"} << 0;
+        QTest::newRow("login refused")
+            << "pop.test" << 5 << Failure::None << id << pw << 0 << -1 << 0
+            << loggedIn + QStringList{"auth 5 alice pw false", "message 0 8192", "box -ERR wrong password",
+                                      "close 5", NoMail + "-1"}
+            << 1;
+        QTest::newRow("login refused, hang up")
+            << "pop.test" << 5 << Failure::None << id << pw << 0 << -7 << 1
+            << loggedIn +
+                   QStringList{
+                       "auth 5 alice pw false", "message 0 8192", "box -ERR wrong password", "close 5",
+                       NoMail + "-7",           "hangup"}
+            << 1;
+        QTest::newRow("three messages")
+            << "pop.test" << 5 << Failure::None << id << pw << 0 << 3 << 0
+            << loggedIn + QStringList{"auth 5 alice pw false"} + fetches(5, 3, 101) +
+                   QStringList{"close 5", "picture wife.gif", "report 1000 新着メールが有ります|3",
+                               "character"}
+            << 0;
+        QTest::newRow("three messages, APOP, hang up")
+            << "pop.test" << 5 << Failure::None << id << pw << -1 << 3 << 1
+            << loggedIn + QStringList{"auth 5 alice pw true"} + fetches(5, 3, 101) +
+                   QStringList{"close 5", "picture wife.gif", "report 1000 新着メールが有ります|3",
+                               "character", "hangup"}
+            << 0;
+        // Only 1 hangs up; other values of the choice do not.
+        QTest::newRow("hang-up choice 2")
+            << "pop.test" << 5 << Failure::None << id << pw << 0 << 0 << 2
+            << loggedIn + QStringList{"auth 5 alice pw false", "close 5", NoMail + "0"} << 0;
+    }
+    void outcomes()
+    {
+        QFETCH(QString, server);
+        QFETCH(int, handle);
+        QFETCH(Failure, failure);
+        QFETCH(QString, savedId);
+        QFETCH(QString, savedPassword);
+        QFETCH(int, apop);
+        QFETCH(int, login);
+        QFETCH(int, hangUp);
+        QFETCH(QStringList, expected);
+        QFETCH(int, failureLines);
+
+        Rig rig;
+        rig.values.PopServer = server;
+        rig.values.ApopFlag = std::int16_t(apop);
+        rig.files.StoreAccount(savedId, savedPassword, true);
+        rig.pop3.connectResult = handle;
+        rig.pop3.failure = failure;
+        rig.pop3.authenticateResult = login;
+        rig.host.hangUpChoice = hangUp;
+
+        rig.cycle.CheckNewMail();
+
+        QCOMPARE(rig.log, expected);
+        QCOMPARE(rig.failures.size(), failureLines);
+        QVERIFY(!rig.cycle.IsRunning());
+        QVERIFY(!rig.cycle.msgForm().isLoaded());
+    }
+
+    // The account is read from the file before every login, replacing what the program held.
+    void accountComesFromTheFile()
+    {
+        Rig rig;
+        rig.values.AccountId = QStringLiteral("typed but not saved");
+        rig.values.AccountPassword = QStringLiteral("typed");
+        rig.files.StoreAccount(QStringLiteral("山田"), QStringLiteral("ひみつ"), true);
+
+        rig.cycle.CheckNewMail();
+
+        QCOMPARE(rig.values.AccountId, QStringLiteral("山田"));
+        QCOMPARE(rig.values.AccountPassword, QStringLiteral("ひみつ"));
+        QCOMPARE(rig.host.idText, QStringLiteral("山田"));
+        QCOMPARE(rig.host.passText, QStringLiteral("ひみつ"));
+        // cp932 on the wire to the library.
+        QCOMPARE(rig.pop3.lastId, QByteArray("\x8e\x52\x93\x63"));
+        QCOMPARE(rig.pop3.lastPassword, QByteArray("\x82\xd0\x82\xdd\x82\xc2"));
+    }
+
+    void accountMissingFile()
+    {
+        Rig rig;
+        QFile::remove(rig.files.idPassPath());
+        rig.values.AccountId = QStringLiteral("held");
+        rig.values.AccountPassword = QStringLiteral("held");
+        rig.cycle.CheckNewMail();
+        QVERIFY(rig.log.contains(QStringLiteral("idpass")));
+        QVERIFY(rig.values.AccountId.isEmpty());
+        QVERIFY(rig.values.AccountPassword.isEmpty());
+    }
+
+    void bodyBuffer_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<qulonglong>("bodySize");
+        QTest::newRow("empty message") << 0 << qulonglong(1);
+        QTest::newRow("4 KB") << 4096 << qulonglong(4097);
+        QTest::newRow("negative size") << -1 << qulonglong(1);
+        QTest::newRow("absurd size is capped") << INT_MAX << qulonglong(CheckCycle::BodyBufferLimit) + 1;
+    }
+    void bodyBuffer()
+    {
+        QFETCH(int, size);
+        QFETCH(qulonglong, bodySize);
+        Rig rig;
+        rig.pop3.authenticateResult = 1;
+        rig.pop3.sizes[1] = size;
+        rig.cycle.CheckNewMail();
+        QCOMPARE(qulonglong(rig.pop3.lastBodySize), bodySize);
+        QVERIFY(rig.log.contains(QStringLiteral("report 1000 新着メールが有ります|1")));
+    }
+
+    // Failing reads are not examined for the report: every message is still tried in order and
+    // the count is reported; standard error hears about it once.
+    void failingReadsStillReportTheCount()
+    {
+        Rig rig;
+        rig.pop3.authenticateResult = 3;
+        rig.pop3.failFromMessage = 2;
+        rig.cycle.CheckNewMail();
+        QCOMPARE(rig.log.filter(QRegularExpression(QStringLiteral("^(status|size|get) "))),
+                 fetches(5, 3, 101)
+                     .replaceInStrings(QStringLiteral("get 5 2 101"), QStringLiteral("get 5 2 1"))
+                     .replaceInStrings(QStringLiteral("get 5 3 101"), QStringLiteral("get 5 3 1")));
+        QVERIFY(rig.log.contains(QStringLiteral("report 1000 新着メールが有ります|3")));
+        QCOMPARE(rig.failures.size(), 1);
+        QVERIFY2(rig.failures[0].contains(QStringLiteral("2 of 3")), qPrintable(rig.failures[0]));
+    }
+
+    // The library's text is read into an 8192-byte buffer and cut at its first NUL; the line
+    // for standard error keeps to one line whatever the server sent.
+    void failureTexts_data()
+    {
+        QTest::addColumn<QByteArray>("libraryText");
+        QTest::addColumn<QString>("boxText");
+        QTest::newRow("cut at NUL") << QByteArray("-ERR no\0rest", 12) << "-ERR no";
+        QTest::newRow("starts with NUL") << QByteArray("\0rest", 5) << "";
+        QTest::newRow("cp932") << QByteArray("\x83\x47\x83\x89\x81\x5b") << "エラー";
+        QTest::newRow("line ends") << QByteArray("-ERR one\r\ntwo") << "-ERR one\r\ntwo";
+        QTest::newRow("markup stays text") << QByteArray("<b>x</b>") << "<b>x</b>";
+    }
+    void failureTexts()
+    {
+        QFETCH(QByteArray, libraryText);
+        QFETCH(QString, boxText);
+        Rig rig;
+        rig.pop3.authenticateResult = -1;
+        rig.pop3.messageText = libraryText;
+        rig.cycle.CheckNewMail();
+        QVERIFY2(rig.log.contains(QStringLiteral("box ") + boxText), qPrintable(rig.log.join(u'\n')));
+        QCOMPARE(rig.pop3.lastMessageBufferSize, std::size_t(Pop3Library::TextBufferSize + 1));
+        QCOMPARE(rig.failures.size(), 1);
+        const QString& line = rig.failures[0];
+        QVERIFY(!line.contains(u'\n') && !line.contains(u'\r'));
+        QVERIFY(line.contains(QStringLiteral("pop.test")));
+        QVERIFY(line.contains(QString(boxText).replace(u'\r', u' ').replace(u'\n', u' ')));
+    }
+
+    // Ticks and menu commands delivered during the waits start no second check.
+    void noSecondCheckWhileRunning()
+    {
+        Rig rig;
+        rig.pop3.authenticateResult = -1;
+        int tries = 0;
+        const auto again = [&] {
+            ++tries;
+            QVERIFY(rig.cycle.IsRunning());
+            rig.cycle.CheckNewMail();
+        };
+        rig.duringWait = again;
+        rig.duringBox = again;
+        rig.cycle.CheckNewMail();
+        QCOMPARE(tries, 2);
+        QCOMPARE(rig.log.filter(QStringLiteral("connect")).size(), 1);
+        QCOMPARE(rig.log.filter(QStringLiteral("report")).size(), 1);
+        QVERIFY(!rig.cycle.IsRunning());
+
+        // Once it has ended, the next check runs in full and finds the same again.
+        const QStringList first = rig.log;
+        rig.log.clear();
+        rig.duringWait = nullptr;
+        rig.duringBox = nullptr;
+        rig.cycle.CheckNewMail();
+        QCOMPARE(rig.log, first);
+    }
+
+    // Each report has a window of its own, gone once its wait is over, even when the user
+    // closed it during the wait.
+    void freshWindowPerReport()
+    {
+        Rig rig;
+        QPointer<MsgForm> first;
+        rig.duringWait = [&] {
+            first = rig.cycle.msgForm().loadedForm();
+            first->Text2->setText(QStringLiteral("typed"));
+        };
+        rig.cycle.CheckNewMail();
+        QVERIFY(first);
+        QVERIFY(!first->isVisible());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!first);
+
+        rig.duringWait = [&] { rig.cycle.msgForm().loadedForm()->close(); };
+        rig.cycle.CheckNewMail();
+        QVERIFY(!rig.cycle.msgForm().isLoaded());
+        QCOMPARE(rig.log.filter(QStringLiteral("report")).size(), 2);
+        QCOMPARE(rig.log.last(), NoMail + "0");
+    }
+
+    // The default box: title, plain text, OK only, modal; closing it lets the check go on.
+    void errorBox()
+    {
+        const auto box = CheckCycle::MakeErrorBox(QStringLiteral("-ERR <b>no</b>"));
+        QCOMPARE(box->windowTitle(), QStringLiteral("エラー"));
+        QCOMPARE(box->text(), QStringLiteral("-ERR <b>no</b>"));
+        QCOMPARE(box->textFormat(), Qt::PlainText);
+        QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
+        QVERIFY(box->windowModality() != Qt::NonModal);
+
+        QString seen;
+        QTimer::singleShot(0, [&] {
+            auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!shown)
+                return;
+            seen = shown->windowTitle() + u'|' + shown->text();
+            shown->button(QMessageBox::Ok)->click();
+        });
+        CheckCycle::ShowErrorBox(QStringLiteral("server said no"));
+        QCOMPARE(seen, QStringLiteral("エラー|server said no"));
+    }
+};
+
+QTEST_MAIN(TestCheckCycle)
+#include "test_check_cycle.moc"
