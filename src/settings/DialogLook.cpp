@@ -34,6 +34,12 @@ QLabel* MakeLabel(QWidget* parent, const QString& text, const QColor& colour, in
     return label;
 }
 
+void NameControls(std::initializer_list<std::pair<QWidget*, const char*>> controls)
+{
+    for (const auto& [control, name] : controls)
+        control->setObjectName(QString::fromUtf8(name));
+}
+
 void ColourButton(QPushButton* button, const QColor& colour)
 {
     const QString rgb =

@@ -3,6 +3,8 @@
 // coloured buttons and captions), the program icon, and the Enter and Esc keys.
 
 #include <QColor>
+#include <initializer_list>
+#include <utility>
 
 class QKeyEvent;
 class QLabel;
@@ -22,6 +24,9 @@ void SetUpDialog(QWidget* dialog, int clientWidthTwips, int clientHeightTwips);
 // A label placed in twips with its text colour.
 QLabel* MakeLabel(QWidget* parent, const QString& text, const QColor& colour, int left, int top, int width,
                   int height);
+
+// Gives each control its designed name as its object name (for tests and accessibility).
+void NameControls(std::initializer_list<std::pair<QWidget*, const char*>> controls);
 
 // Paints a button's face in one colour, keeping a raised edge that sinks while pressed.
 void ColourButton(QPushButton* button, const QColor& colour);

@@ -48,6 +48,14 @@ IdPassForm::IdPassForm(SharedValues& values, SettingsFiles& files)
     setTabOrder(PassText, OKCommand);
     setTabOrder(OKCommand, CancelCommand);
     setTabOrder(CancelCommand, Check1);
+    NameControls({{Label1, "Label1"},
+                  {IdText, "IdText"},
+                  {Label2_0, "Label2(0)"},
+                  {PassText, "PassText"},
+                  {Check1, "Check1"},
+                  {Label2_1, "Label2(1)"},
+                  {OKCommand, "OKCommand"},
+                  {CancelCommand, "CancelCommand"}});
 
     connect(OKCommand, &QPushButton::clicked, this, [this] { OKCommand_Click(); });
     connect(CancelCommand, &QPushButton::clicked, this, [this] { CancelCommand_Click(); });

@@ -59,6 +59,15 @@ OptionForm::OptionForm(SharedValues& values, SettingsFiles& files)
     setTabOrder(ApopCheck, OkCommand);
     setTabOrder(OkCommand, CancelCommand);
     setTabOrder(CancelCommand, MailText);
+    NameControls({{Label1, "Label1"},
+                  {SmtpText, "SmtpText"},
+                  {Label2, "Label2"},
+                  {Pop3Text, "Pop3Text"},
+                  {Label3, "Label3"},
+                  {MailText, "MailText"},
+                  {ApopCheck, "ApopCheck"},
+                  {OkCommand, "OkCommand"},
+                  {CancelCommand, "CancelCommand"}});
 
     connect(OkCommand, &QPushButton::clicked, this, [this] { OkCommand_Click(); });
     connect(CancelCommand, &QPushButton::clicked, this, [this] { CancelCommand_Click(); });

@@ -60,6 +60,15 @@ SetForm::SetForm(SettingsFiles& files, SetFormHost& host)
     setTabOrder(Command2, Command1);
     setTabOrder(Command1, Check1);
     setTabOrder(Check1, Text2);
+    NameControls({{Command1, "Command1"},
+                  {Command2, "Command2"},
+                  {Check1, "Check1"},
+                  {Label1, "Label1"},
+                  {Line1, "Line1"},
+                  {Label5, "Label5"},
+                  {Label3, "Label3"},
+                  {Text2, "Text2"},
+                  {Label2, "Label2"}});
 
     connect(Text2, &QLineEdit::textChanged, this, [this] { Text2_Change(); });
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });

@@ -1,0 +1,73 @@
+#pragma once
+// Driving the settings dialogs as a user does: typing (Japanese through input-method commits,
+// since QTest::keyClicks handles only Latin-1 text), reading the keyboard focus order, and
+// the designed rectangles in pixels.
+
+#include "platform/Twips.h"
+
+#include <QApplication>
+#include <QInputMethodEvent>
+#include <QLineEdit>
+#include <QStringList>
+#include <QTest>
+#include <QWidget>
+
+namespace pelloway::test {
+
+// Commits text at the cursor as an input method does.
+inline void CommitText(QWidget* box, const QString& text)
+{
+    QInputMethodEvent event;
+    event.setCommitString(text);
+    QApplication::sendEvent(box, &event);
+}
+
+// Types text into a box that has the focus: keys for ASCII, an input-method commit otherwise.
+inline void Type(QWidget* box, const QString& text)
+{
+    bool ascii = true;
+    for (const QChar c : text)
+        ascii = ascii && c.unicode() < 0x80;
+    if (ascii)
+        QTest::keyClicks(box, text);
+    else
+        CommitText(box, text);
+}
+
+// Replaces a box's text as a user does: select all, then delete it or put the new text in
+// one go (as a paste or an input-method commit would, so the box changes once).
+inline void Retype(QLineEdit* box, const QString& text)
+{
+    box->setFocus();
+    box->selectAll();
+    if (text.isEmpty())
+        QTest::keyClick(box, Qt::Key_Delete);
+    else
+        CommitText(box, text);
+}
+
+// A designed rectangle in twips, as pixels on this screen.
+inline QRect TwipsRect(int left, int top, int width, int height)
+{
+    return {TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height)};
+}
+
+// Shows the window, makes it active, and walks the Tab key from `first` for `count` stops,
+// giving the object names of the focused widgets.
+inline QStringList TabWalk(QWidget* window, QWidget* first, int count)
+{
+    window->show();
+    window->activateWindow();
+    if (!QTest::qWaitForWindowActive(window))
+        return {QStringLiteral("<window not active>")};
+    first->setFocus(Qt::TabFocusReason);
+    QStringList names;
+    for (int i = 0; i < count; ++i) {
+        QWidget* focused = QApplication::focusWidget();
+        names << (focused ? focused->objectName() : QStringLiteral("<none>"));
+        QTest::keyClick(focused ? focused : window, Qt::Key_Tab);
+    }
+    return names;
+}
+
+} // namespace pelloway::test
