@@ -26,6 +26,12 @@
 #include <QTimer>
 #include <vector>
 
+// The pictures are built into a static library, so they are registered by hand.
+static void InitPellowayResources()
+{
+    Q_INIT_RESOURCE(pelloway);
+}
+
 namespace pelloway {
 
 namespace {
@@ -64,6 +70,7 @@ MainForm::MainForm(SettingsFiles& files, MainFormServices services)
     , m_check(std::make_unique<CheckCycle>(services.pop3, files, m_values, *this))
 {
     setWindowTitle(QStringLiteral("Pelloway"));
+    InitPellowayResources();
     setWindowIcon(QIcon(QStringLiteral(":/pelloway/pelloway.png")));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
