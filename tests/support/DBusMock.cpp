@@ -1,0 +1,294 @@
+#include "support/DBusMock.h"
+
+#include "support/TestSupport.h"
+
+#include <QDBusArgument>
+#include <QDBusConnectionInterface>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QThread>
+#include <atomic>
+#include <csignal>
+#include <sys/prctl.h>
+
+namespace pelloway::test {
+
+namespace {
+
+const QString Service = QStringLiteral("org.freedesktop.NetworkManager");
+const QString ManagerPath = QStringLiteral("/org/freedesktop/NetworkManager");
+const QString ManagerInterface = QStringLiteral("org.freedesktop.NetworkManager");
+const QString MockInterface = QStringLiteral("org.freedesktop.DBus.Mock");
+const QString SettingsPath = QStringLiteral("/org/freedesktop/NetworkManager/Settings");
+const QString SettingsInterface = QStringLiteral("org.freedesktop.NetworkManager.Settings");
+
+constexpr int StartTimeoutMs = 15000;
+
+// A child that dies with the test, however the test ends.
+void dieWithParent(QProcess& process)
+{
+    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+}
+
+void stop(std::unique_ptr<QProcess>& process)
+{
+    if (!process)
+        return;
+    if (process->state() != QProcess::NotRunning) {
+        process->terminate(); // SIGTERM to its PID
+        if (!process->waitForFinished(3000)) {
+            process->kill();
+            process->waitForFinished(3000);
+        }
+    }
+    process.reset();
+}
+
+QStringList paths(const QVariant& value)
+{
+    QVariant inner = value;
+    if (inner.metaType() == QMetaType::fromType<QDBusVariant>())
+        inner = inner.value<QDBusVariant>().variant();
+    QStringList out;
+    if (inner.metaType() == QMetaType::fromType<QDBusArgument>()) {
+        QList<QDBusObjectPath> list;
+        inner.value<QDBusArgument>() >> list;
+        for (const QDBusObjectPath& p : list)
+            out << p.path();
+    }
+    return out;
+}
+
+} // namespace
+
+DBusMock::DBusMock()
+{
+    static std::atomic<int> instances{0};
+    m_connectionName = QStringLiteral("pelloway-test-mock-%1").arg(instances++);
+    qDBusRegisterMetaType<ConnectionSettings>();
+}
+
+DBusMock::~DBusMock()
+{
+    stopNetworkManager();
+    QDBusConnection::disconnectFromBus(m_connectionName);
+    stop(m_daemon);
+}
+
+bool DBusMock::startBus()
+{
+    if (!m_dir.isValid()) {
+        m_error = QStringLiteral("no temporary folder");
+        return false;
+    }
+    const QString config = m_dir.filePath(QStringLiteral("bus.conf"));
+    QFile file(config);
+    if (!file.open(QIODevice::WriteOnly)) {
+        m_error = QStringLiteral("cannot write ") + config;
+        return false;
+    }
+    file.write(
+        QStringLiteral(R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <listen>unix:path=%1</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+)")
+            .arg(m_dir.filePath(QStringLiteral("bus")))
+            .toUtf8());
+    file.close();
+
+    m_daemon = std::make_unique<QProcess>();
+    dieWithParent(*m_daemon);
+    m_daemon->setProcessChannelMode(QProcess::SeparateChannels);
+    m_daemon->setStandardErrorFile(m_dir.filePath(QStringLiteral("daemon.log")));
+    m_daemon->start(QStringLiteral("dbus-daemon"),
+                    {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
+                     QStringLiteral("--print-address=1")});
+    if (!m_daemon->waitForStarted(StartTimeoutMs)) {
+        m_error = QStringLiteral("dbus-daemon did not start: ") + m_daemon->errorString();
+        return false;
+    }
+    QDeadlineTimer deadline(StartTimeoutMs);
+    while (!m_daemon->canReadLine() && !deadline.hasExpired() && m_daemon->state() == QProcess::Running)
+        m_daemon->waitForReadyRead(int(deadline.remainingTime()));
+    m_address = QString::fromUtf8(m_daemon->readLine()).trimmed();
+    if (m_address.isEmpty()) {
+        m_error = QStringLiteral("dbus-daemon printed no address");
+        return false;
+    }
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_address.toUtf8());
+    if (!QDBusConnection::connectToBus(m_address, m_connectionName).isConnected()) {
+        m_error = QStringLiteral("cannot connect to ") + m_address;
+        return false;
+    }
+    return true;
+}
+
+bool DBusMock::startNetworkManager()
+{
+    stopNetworkManager();
+    m_mock = std::make_unique<QProcess>();
+    dieWithParent(*m_mock);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), m_address);
+    m_mock->setProcessEnvironment(env);
+    m_mock->setStandardOutputFile(m_dir.filePath(QStringLiteral("mock.log")), QIODevice::Append);
+    m_mock->setStandardErrorFile(m_dir.filePath(QStringLiteral("mock.log")), QIODevice::Append);
+    // The system's own python: another one on the PATH may lack dbusmock.
+    m_mock->start(QStringLiteral("/usr/bin/python3"),
+                  {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--template"),
+                   QStringLiteral("networkmanager")});
+    if (!m_mock->waitForStarted(StartTimeoutMs)) {
+        m_error = QStringLiteral("dbusmock did not start: ") + m_mock->errorString();
+        return false;
+    }
+    QDBusConnection bus(m_connectionName);
+    QDeadlineTimer deadline(StartTimeoutMs);
+    while (!bus.interface()->isServiceRegistered(Service)) {
+        if (deadline.hasExpired() || m_mock->state() != QProcess::Running) {
+            m_error = QStringLiteral("the NetworkManager mock did not come up: ") +
+                      QString::fromUtf8(ReadBytes(m_dir.filePath(QStringLiteral("mock.log"))));
+            return false;
+        }
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+void DBusMock::stopNetworkManager()
+{
+    stop(m_mock);
+    m_device.clear();
+}
+
+qint64 DBusMock::networkManagerPid() const
+{
+    return m_mock ? m_mock->processId() : 0;
+}
+
+QDBusMessage DBusMock::call(const QString& path, const QString& interface, const QString& method,
+                            const QVariantList& args)
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(Service, path, interface, method);
+    message.setArguments(args);
+    message.setAutoStartService(false);
+    const QDBusMessage reply = QDBusConnection(m_connectionName).call(message, QDBus::Block, 10000);
+    if (reply.type() == QDBusMessage::ErrorMessage)
+        m_error = method + QStringLiteral(": ") + reply.errorMessage();
+    return reply;
+}
+
+QString DBusMock::addEthernetDevice(const QString& interfaceName)
+{
+    const QDBusMessage reply = call(ManagerPath, MockInterface, QStringLiteral("AddEthernetDevice"),
+                                    {QStringLiteral("mock_") + interfaceName, interfaceName, 100});
+    return reply.type() == QDBusMessage::ReplyMessage ? reply.arguments().value(0).toString() : QString();
+}
+
+QString DBusMock::addConnection(const QString& type, const QString& id, const ConnectionSettings& extra)
+{
+    ConnectionSettings settings = extra;
+    settings[QStringLiteral("connection")].insert(QStringLiteral("type"), type);
+    settings[QStringLiteral("connection")].insert(QStringLiteral("id"), id);
+    const QDBusMessage reply = call(SettingsPath, SettingsInterface, QStringLiteral("AddConnection"),
+                                    {QVariant::fromValue(settings)});
+    if (reply.type() != QDBusMessage::ReplyMessage)
+        return {};
+    return reply.arguments().value(0).value<QDBusObjectPath>().path();
+}
+
+QString DBusMock::addActiveConnection(const QString& device, const QString& connection, const QString& name,
+                                      uint state)
+{
+    const QDBusMessage reply = call(ManagerPath, MockInterface, QStringLiteral("AddActiveConnection"),
+                                    {QStringList{device}, connection, QStringLiteral("/"), name, state});
+    return reply.type() == QDBusMessage::ReplyMessage ? reply.arguments().value(0).toString() : QString();
+}
+
+QString DBusMock::activate(const QString& type, const QString& id, uint state,
+                           const ConnectionSettings& extra)
+{
+    // The mock takes a connection down only when some device carries it.
+    if (m_device.isEmpty())
+        m_device = addEthernetDevice();
+    if (m_device.isEmpty())
+        return {};
+    const QString profile = addConnection(type, id, extra);
+    if (profile.isEmpty())
+        return {};
+    // The name becomes an object path element: letters, digits and underscores only.
+    QString name = id;
+    for (QChar& c : name) {
+        if (!(c.isLetterOrNumber() && c.unicode() < 128))
+            c = u'_';
+    }
+    return addActiveConnection(m_device, profile, QStringLiteral("c") + name, state);
+}
+
+QStringList DBusMock::deactivated()
+{
+    const QDBusMessage reply = call(ManagerPath, MockInterface, QStringLiteral("GetMethodCalls"),
+                                    {QStringLiteral("DeactivateConnection")});
+    QStringList out;
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return out;
+    // a(tav): time and arguments of each call.
+    const QDBusArgument calls = reply.arguments().constFirst().value<QDBusArgument>();
+    calls.beginArray();
+    while (!calls.atEnd()) {
+        qulonglong time = 0;
+        QVariantList args;
+        calls.beginStructure();
+        calls >> time >> args;
+        calls.endStructure();
+        QVariant first = args.value(0);
+        if (first.metaType() == QMetaType::fromType<QDBusVariant>())
+            first = first.value<QDBusVariant>().variant();
+        out << first.value<QDBusObjectPath>().path();
+    }
+    calls.endArray();
+    return out;
+}
+
+QStringList DBusMock::activeConnections()
+{
+    const QDBusMessage reply =
+        call(ManagerPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
+             {ManagerInterface, QStringLiteral("ActiveConnections")});
+    return reply.type() == QDBusMessage::ReplyMessage ? paths(reply.arguments().value(0)) : QStringList();
+}
+
+bool DBusMock::stopAnsweringActiveConnections(int seconds)
+{
+    // dbusmock answers Get and GetAll from each object's property table; a table that sleeps
+    // on every lookup makes the single-threaded mock stop answering.
+    const QString code = QStringLiteral(R"(
+class Sleepy(dict):
+    def __getitem__(self, key):
+        import time
+        time.sleep(%1)
+        return dict.__getitem__(self, key)
+for path, obj in objects.items():
+    if '/ActiveConnection/' in path:
+        obj.props = Sleepy(obj.props)
+)")
+                             .arg(seconds);
+    if (call(ManagerPath, MockInterface, QStringLiteral("AddMethod"),
+             {QString(), QStringLiteral("PellowayStopAnswering"), QString(), QString(), code})
+            .type() != QDBusMessage::ReplyMessage)
+        return false;
+    return call(ManagerPath, ManagerInterface, QStringLiteral("PellowayStopAnswering"), {}).type() ==
+           QDBusMessage::ReplyMessage;
+}
+
+} // namespace pelloway::test

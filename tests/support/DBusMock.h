@@ -1,0 +1,74 @@
+#pragma once
+// A private system bus for tests: a dbus-daemon of our own and, on it, NetworkManager's D-Bus
+// API as python3-dbusmock's "networkmanager" template serves it. The real system bus is never
+// touched. Both processes are stopped by PID when the object goes, and die with the test.
+
+#include <QDBusConnection>
+#include <QMap>
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QVariantMap>
+#include <memory>
+
+namespace pelloway::test {
+
+// Setting groups of a saved connection profile ("connection", "gsm", "bluetooth", ...).
+using ConnectionSettings = QMap<QString, QVariantMap>;
+
+class DBusMock
+{
+public:
+    DBusMock();
+    ~DBusMock();
+    DBusMock(const DBusMock&) = delete;
+    DBusMock& operator=(const DBusMock&) = delete;
+
+    // Starts the bus daemon and points DBUS_SYSTEM_BUS_ADDRESS at it. Call it before the
+    // process first uses QDBusConnection::systemBus(), which keeps the address it finds then.
+    bool startBus();
+    QString address() const { return m_address; }
+
+    // Starts (or restarts) the NetworkManager mock and waits until it owns its name.
+    bool startNetworkManager();
+    void stopNetworkManager();
+    qint64 networkManagerPid() const;
+
+    // Why the last start failed.
+    QString error() const { return m_error; }
+
+    // Mock set-up, over a connection of the fixture's own. Each returns the new object's
+    // path, or an empty text on failure (see error()).
+    QString addEthernetDevice(const QString& interfaceName = QStringLiteral("eth0"));
+    // Saves a profile of `type` with the id `id`; `extra` adds setting groups.
+    QString addConnection(const QString& type, const QString& id, const ConnectionSettings& extra = {});
+    // Activates a saved profile on `device` in `state` (2 = activated); the active connection
+    // takes the profile's type.
+    QString addActiveConnection(const QString& device, const QString& connection, const QString& name,
+                                uint state = 2);
+    // Both in one: a device of its own is not needed, the first device serves all.
+    QString activate(const QString& type, const QString& id, uint state = 2,
+                     const ConnectionSettings& extra = {});
+
+    // The paths passed to DeactivateConnection so far, oldest first.
+    QStringList deactivated();
+    // The manager's "ActiveConnections".
+    QStringList activeConnections();
+    // From now on any question about an active connection is answered only after `seconds`,
+    // and the whole mock (one thread) answers nothing else meanwhile.
+    bool stopAnsweringActiveConnections(int seconds);
+
+private:
+    QDBusMessage call(const QString& path, const QString& interface, const QString& method,
+                      const QVariantList& args);
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<QProcess> m_daemon;
+    std::unique_ptr<QProcess> m_mock;
+    QString m_address;
+    QString m_connectionName;
+    QString m_device;
+    QString m_error;
+};
+
+} // namespace pelloway::test
