@@ -3,8 +3,8 @@
 #include "app/MainForm.h"
 #include "app/StandIns.h"
 #include "platform/Mci.h"
-#include "platform/Ras.h"
 #include "platform/Runtime.h"
+#include "platform/ras/SystemRas.h"
 #include "settings/SettingsFiles.h"
 
 #include <QGuiApplication>
@@ -16,7 +16,7 @@ Program::Program()
     : m_files(std::make_unique<SettingsFiles>(AppPath()))
     , m_pop3(std::make_unique<UnavailablePop3Library>())
     , m_mci(std::make_unique<NoMci>())
-    , m_ras(std::make_unique<NoRas>())
+    , m_ras(std::make_unique<SystemRas>())
     , m_character(std::make_unique<HiddenCharacterWindow>())
 {
     m_mainForm = std::make_unique<MainForm>(*m_files, MainFormServices{*m_pop3, *m_mci, *m_ras, *m_character});
