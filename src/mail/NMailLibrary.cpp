@@ -1,0 +1,196 @@
+#include "mail/NMailLibrary.h"
+
+#include "platform/Ansi.h"
+#include "platform/pop3/MessageHeaders.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+namespace pelloway {
+
+using pop3::Pop3Client;
+using pop3::Pop3Error;
+using pop3::Pop3Message;
+
+namespace {
+
+bool IsLeadByte(unsigned char c)
+{
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+} // namespace
+
+NMailLibrary::NMailLibrary(pop3::Pop3Options options) : m_options(std::move(options)) {}
+
+NMailLibrary::~NMailLibrary()
+{
+    NMailEndWinSock();
+}
+
+int NMailLibrary::WriteText(std::span<char> buffer, QByteArrayView text, int limit)
+{
+    if (buffer.empty())
+        return 0;
+    const qsizetype room = std::min<qsizetype>(qsizetype(buffer.size()) - 1, std::max(limit, 0));
+    qsizetype n = 0;
+    while (n < text.size()) {
+        const qsizetype width =
+            IsLeadByte(static_cast<unsigned char>(text[n])) && n + 1 < text.size() ? 2 : 1;
+        if (n + width > room)
+            break;
+        n += width;
+    }
+    std::memcpy(buffer.data(), text.data(), size_t(n));
+    buffer[size_t(n)] = '\0';
+    return int(n);
+}
+
+int NMailLibrary::Failed(const QString& reason)
+{
+    m_lastReason = reason;
+    return -1;
+}
+
+Pop3Client* NMailLibrary::Client(int handle)
+{
+    const auto it = m_connections.find(handle);
+    return it == m_connections.end() ? nullptr : it->second.get();
+}
+
+int NMailLibrary::NMailInitializeWinSock()
+{
+    return 0;
+}
+
+int NMailLibrary::NMailSetOption(int, int)
+{
+    // Option 1 (8192) sized the caller's text buffers; ours are fixed at that size.
+    return 0;
+}
+
+int NMailLibrary::NMailPop3Connect(const QByteArray& server)
+{
+    auto client = std::make_unique<Pop3Client>(m_options);
+    if (!client->Connect(FromAnsi(server))) {
+        m_connectFailure =
+            client->Error() == Pop3Error::Certificate ? ConnectFailure::Certificate : ConnectFailure::Network;
+        return Failed(client->Reason());
+    }
+    m_connectFailure = ConnectFailure::None;
+    if (m_nextHandle == INT_MAX)
+        m_nextHandle = 1;
+    const int handle = m_nextHandle++;
+    m_connections[handle] = std::move(client);
+    return handle;
+}
+
+int NMailLibrary::NMailPop3Authenticate(int handle, const QByteArray& id, const QByteArray& password,
+                                        bool apop)
+{
+    Pop3Client* client = Client(handle);
+    if (!client)
+        return Failed(QStringLiteral("接続が正しくありません。"));
+    const int count = client->Authenticate(id, password, apop);
+    if (count < 0)
+        return Failed(client->Reason());
+    return count;
+}
+
+const Pop3Message* NMailLibrary::Message(int handle, int mailNo)
+{
+    Pop3Client* client = Client(handle);
+    if (!client) {
+        Failed(QStringLiteral("接続が正しくありません。"));
+        return nullptr;
+    }
+    if (mailNo >= 1 && client->Current().number == mailNo)
+        return &client->Current();
+    const Pop3Message* message = client->Fetch(mailNo);
+    if (!message)
+        Failed(client->Reason());
+    return message;
+}
+
+void NMailLibrary::WriteFields(const Pop3Message& message, std::span<char> subject, std::span<char> from,
+                               std::span<char> date, std::span<char> header)
+{
+    WriteText(subject, ToAnsi(pop3::HeaderField(message.bytes, "Subject")));
+    WriteText(from, ToAnsi(pop3::HeaderField(message.bytes, "From")));
+    WriteText(date, ToAnsi(pop3::HeaderField(message.bytes, "Date")));
+    WriteText(header, ToAnsi(pop3::HeaderField(message.bytes, "Message-ID")));
+}
+
+int NMailLibrary::NMailPop3GetMailStatus(int handle, int mailNo, std::span<char> subject,
+                                         std::span<char> from, std::span<char> date, std::span<char> header,
+                                         int)
+{
+    const Pop3Message* message = Message(handle, mailNo);
+    if (!message) {
+        for (std::span<char> buffer : {subject, from, date, header})
+            WriteText(buffer, {});
+        return -1;
+    }
+    WriteFields(*message, subject, from, date, header);
+    return 0;
+}
+
+int NMailLibrary::NMailPop3GetMailSize(int handle, int mailNo)
+{
+    Pop3Client* client = Client(handle);
+    if (!client)
+        return Failed(QStringLiteral("接続が正しくありません。"));
+    const qint64 size = client->Size(mailNo);
+    if (size < 0)
+        return Failed(QStringLiteral("メール番号が正しくありません。(%1)").arg(mailNo));
+    return int(std::min<qint64>(size, INT_MAX - 1));
+}
+
+int NMailLibrary::NMailPop3GetMail(int handle, int mailNo, std::span<char> subject, std::span<char> from,
+                                   std::span<char> date, std::span<char> header, std::span<char> body, int,
+                                   int)
+{
+    const Pop3Message* message = Message(handle, mailNo);
+    if (!message) {
+        for (std::span<char> buffer : {subject, from, date, header, body})
+            WriteText(buffer, {});
+        return -1;
+    }
+    WriteFields(*message, subject, from, date, header);
+    if (!body.empty()) {
+        const size_t n = std::min(size_t(message->bytes.size()), body.size() - 1);
+        std::memcpy(body.data(), message->bytes.constData(), n);
+        body[n] = '\0';
+    }
+    // The caller has the message now; let it go before the next one arrives.
+    Client(handle)->Release();
+    return 0;
+}
+
+int NMailLibrary::NMailPop3Close(int handle)
+{
+    const auto it = m_connections.find(handle);
+    if (it == m_connections.end())
+        return Failed(QStringLiteral("接続が正しくありません。"));
+    it->second->Quit();
+    m_connections.erase(it);
+    return 0;
+}
+
+int NMailLibrary::NMailGetMessage(int, std::span<char> buffer, int& size)
+{
+    const QByteArray text = ToAnsi(m_lastReason);
+    const int written = WriteText(buffer, text, std::max(size - 1, 0));
+    return written;
+}
+
+int NMailLibrary::NMailEndWinSock()
+{
+    for (auto& [handle, client] : m_connections)
+        client->Quit();
+    m_connections.clear();
+    return 0;
+}
+
+} // namespace pelloway

@@ -1,0 +1,65 @@
+#pragma once
+// The mail library the check cycle calls: the ten operations over our own POP3 client.
+//
+// Connect gives a handle (1, 2, ...) or -1; Authenticate the message count, 0 for an empty
+// mailbox or -1; every failure leaves a Japanese reason that NMailGetMessage writes as
+// cp932. For message k, GetMailStatus retrieves the message and fills the four text
+// buffers with its Subject, From, Date and Message-ID (decoded, cp932, NUL-terminated, cut
+// to 8192 bytes); GetMail writes the message itself into the body buffer, cut to the
+// buffer's size with the NUL. One message is held at a time.
+
+#include "mail/Pop3Library.h"
+#include "platform/pop3/Pop3Client.h"
+
+#include <QString>
+#include <map>
+#include <memory>
+
+namespace pelloway {
+
+class NMailLibrary final : public Pop3Library
+{
+public:
+    // Time-outs, extra trusted CA certificates and the RETR window for every connection.
+    explicit NMailLibrary(pop3::Pop3Options options = {});
+    ~NMailLibrary() override;
+
+    int NMailInitializeWinSock() override;
+    int NMailSetOption(int option, int value) override;
+    int NMailPop3Connect(const QByteArray& server) override;
+    int NMailPop3Authenticate(int handle, const QByteArray& id, const QByteArray& password,
+                              bool apop) override;
+    int NMailPop3GetMailStatus(int handle, int mailNo, std::span<char> subject, std::span<char> from,
+                               std::span<char> date, std::span<char> header, int flag) override;
+    int NMailPop3GetMailSize(int handle, int mailNo) override;
+    int NMailPop3GetMail(int handle, int mailNo, std::span<char> subject, std::span<char> from,
+                         std::span<char> date, std::span<char> header, std::span<char> body, int path,
+                         int flag) override;
+    int NMailPop3Close(int handle) override;
+    int NMailGetMessage(int code, std::span<char> buffer, int& size) override;
+    int NMailEndWinSock() override;
+    ConnectFailure LastConnectFailure() const override { return m_connectFailure; }
+
+    // The options new connections get; tests change time-outs and CAs here.
+    pop3::Pop3Options& Options() { return m_options; }
+    // The connection behind a handle, or null.
+    pop3::Pop3Client* Client(int handle);
+
+    // Writes `text` into `buffer` NUL-terminated, cut to `limit` bytes and to the buffer,
+    // never splitting a two-byte cp932 character. Returns the bytes written before the NUL.
+    static int WriteText(std::span<char> buffer, QByteArrayView text, int limit = TextBufferSize);
+
+private:
+    const pop3::Pop3Message* Message(int handle, int mailNo);
+    int Failed(const QString& reason);
+    void WriteFields(const pop3::Pop3Message& message, std::span<char> subject, std::span<char> from,
+                     std::span<char> date, std::span<char> header);
+
+    pop3::Pop3Options m_options;
+    std::map<int, std::unique_ptr<pop3::Pop3Client>> m_connections;
+    int m_nextHandle = 1;
+    QString m_lastReason;
+    ConnectFailure m_connectFailure = ConnectFailure::None;
+};
+
+} // namespace pelloway

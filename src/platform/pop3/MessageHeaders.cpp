@@ -1,0 +1,187 @@
+#include "platform/pop3/MessageHeaders.h"
+
+#include "platform/Ansi.h"
+
+#include <QByteArray>
+#include <QStringDecoder>
+
+namespace pelloway::pop3 {
+
+namespace {
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+int HexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+QString DecodeBytes(QByteArrayView bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return text;
+    return FromAnsi(bytes);
+}
+
+QByteArray DecodeQ(QByteArrayView text)
+{
+    QByteArray out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '_') {
+            out.append(' ');
+        } else if (c == '=' && i + 2 < text.size() + 0 && HexValue(text[i + 1]) >= 0 &&
+                   HexValue(text[i + 2]) >= 0) {
+            out.append(char(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2])));
+            i += 2;
+        } else {
+            out.append(c);
+        }
+    }
+    return out;
+}
+
+// Decodes one "=?charset?enc?text?=" word; false when it is not one we can decode.
+bool DecodeWord(QByteArrayView word, QString& out)
+{
+    if (!word.startsWith("=?") || !word.endsWith("?=") || word.size() < 8)
+        return false;
+    const QByteArrayView inner = word.sliced(2, word.size() - 4);
+    const qsizetype q1 = inner.indexOf('?');
+    if (q1 <= 0 || q1 + 2 >= inner.size() || inner[q1 + 2] != '?')
+        return false;
+    QByteArray charset = inner.first(q1).toByteArray();
+    const qsizetype star = charset.indexOf('*'); // RFC 2231 language suffix
+    if (star >= 0)
+        charset.truncate(star);
+    const char encoding = inner[q1 + 1];
+    const QByteArrayView payload = inner.sliced(q1 + 3);
+    QByteArray bytes;
+    if (encoding == 'B' || encoding == 'b') {
+        auto result =
+            QByteArray::fromBase64Encoding(payload.toByteArray(), QByteArray::AbortOnBase64DecodingErrors);
+        if (!result)
+            return false;
+        bytes = *result;
+    } else if (encoding == 'Q' || encoding == 'q') {
+        bytes = DecodeQ(payload);
+    } else {
+        return false;
+    }
+    const QByteArray lower = charset.toLower();
+    if (lower == "shift_jis" || lower == "sjis" || lower == "cp932" || lower == "windows-31j") {
+        out = FromAnsi(bytes);
+        return true;
+    }
+    QStringDecoder decoder(charset.constData(), QStringConverter::Flag::Stateless);
+    if (!decoder.isValid())
+        return false;
+    out = decoder.decode(bytes);
+    return true;
+}
+
+} // namespace
+
+QString DecodeHeaderText(QByteArrayView raw)
+{
+    QString out;
+    QByteArray plain; // undecoded bytes waiting to be appended
+    QByteArray pendingBlanks;
+    bool lastWasEncoded = false;
+    qsizetype i = 0;
+    while (i < raw.size()) {
+        if (raw.sliced(i).startsWith("=?")) {
+            // An encoded word has no blanks and ends at the first "?=" after its three parts.
+            qsizetype end = i + 2;
+            int marks = 0;
+            while (end < raw.size() && !IsBlank(raw[end])) {
+                if (raw[end] == '?') {
+                    ++marks;
+                    if (marks >= 3 && end + 1 < raw.size() && raw[end + 1] == '=') {
+                        end += 2;
+                        break;
+                    }
+                }
+                ++end;
+            }
+            QString decoded;
+            if (DecodeWord(raw.sliced(i, end - i), decoded)) {
+                if (!lastWasEncoded)
+                    plain += pendingBlanks;
+                out += DecodeBytes(plain);
+                plain.clear();
+                pendingBlanks.clear();
+                out += decoded;
+                lastWasEncoded = true;
+                i = end;
+                continue;
+            }
+        }
+        if (IsBlank(raw[i])) {
+            pendingBlanks.append(raw[i]);
+            ++i;
+            continue;
+        }
+        plain += pendingBlanks;
+        pendingBlanks.clear();
+        lastWasEncoded = false;
+        qsizetype end = i;
+        while (end < raw.size() && !IsBlank(raw[end]) && !(end > i && raw.sliced(end).startsWith("=?")))
+            ++end;
+        plain.append(raw.data() + i, end - i);
+        i = end;
+    }
+    plain += pendingBlanks;
+    out += DecodeBytes(plain);
+    return out;
+}
+
+QString HeaderField(QByteArrayView message, QByteArrayView name)
+{
+    qsizetype pos = 0;
+    while (pos < message.size()) {
+        qsizetype end = message.indexOf('\n', pos);
+        if (end < 0)
+            end = message.size();
+        QByteArrayView line = message.sliced(pos, end - pos);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (line.isEmpty())
+            return {}; // end of the header
+        const qsizetype colon = line.indexOf(':');
+        if (!IsBlank(line.front()) && colon == name.size() &&
+            line.first(colon).compare(name, Qt::CaseInsensitive) == 0) {
+            QByteArray value = line.sliced(colon + 1).toByteArray();
+            // Continuation lines start with a blank.
+            pos = end + 1;
+            while (pos < message.size() && IsBlank(message[pos])) {
+                qsizetype next = message.indexOf('\n', pos);
+                if (next < 0)
+                    next = message.size();
+                QByteArrayView more = message.sliced(pos, next - pos);
+                if (more.endsWith('\r'))
+                    more.chop(1);
+                value += more;
+                pos = next + 1;
+            }
+            value.replace('\0', ' ');
+            return DecodeHeaderText(value.trimmed()).trimmed();
+        }
+        pos = end + 1;
+    }
+    return {};
+}
+
+} // namespace pelloway::pop3

@@ -1,0 +1,526 @@
+#include "platform/pop3/Pop3Client.h"
+
+#include <QCryptographicHash>
+#include <QDeadlineTimer>
+#include <QSslConfiguration>
+#include <algorithm>
+
+namespace pelloway::pop3 {
+
+namespace {
+
+constexpr qsizetype ChunkSize = 256 * 1024;
+constexpr qsizetype CapaLimit = 64 * 1024;
+constexpr qsizetype ListLimit = 64 * 1024 * 1024;
+constexpr int MaxMessages = 4 * 1024 * 1024;
+constexpr int QuitTimeoutMs = 5000;
+constexpr int DetailChars = 300;
+
+// A line of the server's for a reason text: printable, short.
+QString Printable(QByteArrayView bytes)
+{
+    QString text = QString::fromUtf8(bytes.first(std::min<qsizetype>(bytes.size(), DetailChars)));
+    for (QChar& c : text) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            c = u' ';
+    }
+    return text;
+}
+
+bool ParseNumber(QByteArrayView text, qint64& value)
+{
+    if (text.isEmpty() || text.size() > 18)
+        return false;
+    value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        value = value * 10 + (c - '0');
+    }
+    return true;
+}
+
+QList<QByteArrayView> Words(QByteArrayView line)
+{
+    QList<QByteArrayView> words;
+    qsizetype i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
+            ++i;
+        const qsizetype start = i;
+        while (i < line.size() && line[i] != ' ' && line[i] != '\t')
+            ++i;
+        if (i > start)
+            words.append(line.sliced(start, i - start));
+    }
+    return words;
+}
+
+QList<QByteArrayView> Lines(const QByteArray& content)
+{
+    QList<QByteArrayView> lines;
+    qsizetype start = 0;
+    while (start < content.size()) {
+        qsizetype end = content.indexOf('\n', start);
+        if (end < 0)
+            end = content.size();
+        QByteArrayView line(content.constData() + start, end - start);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        lines.append(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+bool HasLineBreakOrNul(const QByteArray& text)
+{
+    return text.contains('\r') || text.contains('\n') || text.contains('\0');
+}
+
+} // namespace
+
+Pop3Client::Pop3Client(Pop3Options options) : m_options(std::move(options))
+{
+    m_socket.setReadBufferSize(ChunkSize);
+}
+
+Pop3Client::~Pop3Client()
+{
+    m_socket.abort();
+}
+
+QByteArray Pop3Client::ApopDigest(const QByteArray& timestamp, const QByteArray& password)
+{
+    return QCryptographicHash::hash(timestamp + password, QCryptographicHash::Md5).toHex();
+}
+
+QByteArray Pop3Client::GreetingTimestamp(const QByteArray& greeting)
+{
+    const qsizetype open = greeting.indexOf('<');
+    if (open < 0)
+        return {};
+    const qsizetype close = greeting.indexOf('>', open + 1);
+    if (close < 0 || close == open + 1)
+        return {};
+    const QByteArray stamp = greeting.mid(open, close - open + 1);
+    for (char c : stamp.sliced(1, stamp.size() - 2)) {
+        if (c == '<' || c == ' ' || c == '\t' || static_cast<unsigned char>(c) < 0x20)
+            return {};
+    }
+    return stamp;
+}
+
+bool Pop3Client::Fail(Pop3Error error, const QString& sentence, const QString& detail)
+{
+    m_error = error;
+    m_reason = detail.isEmpty() ? sentence : sentence + u'(' + detail + u')';
+    return false;
+}
+
+QString Pop3Client::ServerWords() const
+{
+    return Printable(m_reader.statusLine());
+}
+
+bool Pop3Client::FailConnect(bool handshake, const QString& sentence)
+{
+    m_stage = Stage::Dead;
+    const QAbstractSocket::SocketError error = m_socket.error();
+    const QString detail = Printable(m_socket.errorString().toUtf8());
+    m_socket.abort();
+    if (error == QAbstractSocket::SocketTimeoutError)
+        return Fail(Pop3Error::ConnectTimeout, QStringLiteral("サーバーへの接続が時間切れになりました。"),
+                    sentence);
+    if (handshake) {
+        QStringList problems;
+        for (const QSslError& sslError : m_socket.sslHandshakeErrors())
+            problems.append(sslError.errorString());
+        if (!problems.isEmpty())
+            return Fail(Pop3Error::Certificate, QStringLiteral("サーバーの証明書を確認できませんでした。"),
+                        problems.join(QStringLiteral("; ")));
+        return Fail(Pop3Error::Certificate, QStringLiteral("暗号化通信を開始できませんでした。"), detail);
+    }
+    if (error == QAbstractSocket::HostNotFoundError)
+        return Fail(Pop3Error::HostNotFound, QStringLiteral("サーバーが見つかりませんでした。"),
+                    m_address.host + QStringLiteral(": ") + detail);
+    return Fail(Pop3Error::Network, QStringLiteral("サーバーに接続できませんでした。"), detail);
+}
+
+bool Pop3Client::Send(const QByteArray& commands)
+{
+    if (m_socket.write(commands) != commands.size()) {
+        m_stage = Stage::Dead;
+        return Fail(Pop3Error::Closed, QStringLiteral("サーバーとの接続が切れました。"),
+                    Printable(m_socket.errorString().toUtf8()));
+    }
+    m_socket.flush();
+    m_sentSinceWait = true;
+    return true;
+}
+
+bool Pop3Client::FillBuffer()
+{
+    m_buffer.resize(0);
+    m_bufferPos = 0;
+    if (m_socket.bytesAvailable() == 0) {
+        if (m_sentSinceWait) {
+            ++m_roundTrips;
+            m_sentSinceWait = false;
+        }
+        if (!m_socket.waitForReadyRead(m_readTimeoutMs) && m_socket.bytesAvailable() == 0) {
+            m_stage = Stage::Dead;
+            if (m_socket.error() == QAbstractSocket::SocketTimeoutError &&
+                m_socket.state() == QAbstractSocket::ConnectedState) {
+                m_socket.abort();
+                return Fail(Pop3Error::Timeout, QStringLiteral("サーバーの応答が時間切れになりました。"));
+            }
+            const QString detail = Printable(m_socket.errorString().toUtf8());
+            m_socket.abort();
+            return Fail(Pop3Error::Closed, QStringLiteral("サーバーとの接続が切れました。"), detail);
+        }
+    }
+    m_buffer.resize(ChunkSize);
+    const qint64 n = m_socket.read(m_buffer.data(), ChunkSize);
+    m_buffer.resize(n > 0 ? qsizetype(n) : 0);
+    return true;
+}
+
+bool Pop3Client::Read(Pop3ResponseReader::Kind kind, qsizetype contentLimit)
+{
+    m_reader.expect(kind, contentLimit);
+    for (;;) {
+        if (m_bufferPos < m_buffer.size()) {
+            m_bufferPos += m_reader.feed(QByteArrayView(m_buffer).sliced(m_bufferPos));
+            switch (m_reader.state()) {
+            case Pop3ResponseReader::State::Done:
+                return true;
+            case Pop3ResponseReader::State::Failed:
+                m_stage = Stage::Dead;
+                m_socket.abort();
+                return Fail(Pop3Error::Protocol, QStringLiteral("サーバーの応答が正しくありません。"),
+                            QString::fromUtf8(m_reader.error()) + QStringLiteral(": ") +
+                                Printable(m_reader.statusLine().first(
+                                    std::min<qsizetype>(m_reader.statusLine().size(), 80))));
+            default:
+                break;
+            }
+            continue;
+        }
+        if (!FillBuffer())
+            return false;
+    }
+}
+
+bool Pop3Client::ReadCapabilities()
+{
+    m_caps = {};
+    if (!Send("CAPA\r\n") || !Read(Pop3ResponseReader::Kind::MultiLine, CapaLimit))
+        return false;
+    if (!m_reader.ok())
+        return true; // a server without CAPA: one command at a time, no STLS
+    for (QByteArrayView line : Lines(m_reader.content())) {
+        const QList<QByteArrayView> words = Words(line);
+        if (words.isEmpty())
+            continue;
+        const QByteArray name = words.front().toByteArray().toUpper();
+        if (name == "PIPELINING")
+            m_caps.pipelining = true;
+        else if (name == "STLS")
+            m_caps.stls = true;
+        else if (name == "USER")
+            m_caps.user = true;
+        else if (name == "RESP-CODES")
+            m_caps.respCodes = true;
+    }
+    return true;
+}
+
+bool Pop3Client::StartTls(int timeoutMs)
+{
+    // Plain bytes after the point where TLS starts would be an injection: refuse them.
+    if (m_bufferPos < m_buffer.size() || m_socket.bytesAvailable() > 0) {
+        m_stage = Stage::Dead;
+        m_socket.abort();
+        return Fail(Pop3Error::Certificate, QStringLiteral("暗号化通信を開始できませんでした。"),
+                    QStringLiteral("unexpected data before the TLS handshake"));
+    }
+    m_socket.startClientEncryption();
+    m_sentSinceWait = false;
+    ++m_roundTrips;
+    if (!m_socket.waitForEncrypted(timeoutMs))
+        return FailConnect(true, {});
+    return true;
+}
+
+bool Pop3Client::Connect(const QString& serverName)
+{
+    if (m_stage != Stage::Fresh)
+        return Fail(Pop3Error::NotReady, QStringLiteral("接続は既に使われています。"));
+    m_address = ServerAddress::Parse(serverName);
+    if (!m_address.valid) {
+        m_stage = Stage::Dead;
+        return Fail(Pop3Error::BadServerName, QStringLiteral("サーバー名が正しくありません。"),
+                    Printable(serverName.toUtf8()));
+    }
+
+    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+    config.setCaCertificates(QSslConfiguration::systemCaCertificates() + m_options.extraCaCertificates);
+    config.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    m_socket.setSslConfiguration(config);
+    m_socket.setPeerVerifyName(m_address.host);
+
+    const QDeadlineTimer deadline(m_options.connectTimeoutMs);
+    m_readTimeoutMs = m_options.responseTimeoutMs;
+    m_socket.connectToHost(m_address.host, m_address.port);
+    ++m_roundTrips;
+    if (!m_socket.waitForConnected(int(std::max<qint64>(deadline.remainingTime(), 1))))
+        return FailConnect(false, {});
+    // Commands are small and often pipelined: send them at once.
+    m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    if (m_address.implicitTls && !StartTls(int(std::max<qint64>(deadline.remainingTime(), 1))))
+        return false;
+
+    if (!Read(Pop3ResponseReader::Kind::SingleLine))
+        return false;
+    m_greeting = m_reader.statusLine();
+    if (!m_reader.ok()) {
+        m_stage = Stage::Dead;
+        m_socket.abort();
+        return Fail(Pop3Error::Greeting, QStringLiteral("サーバーが接続を受け付けませんでした。"),
+                    ServerWords());
+    }
+    if (!ReadCapabilities())
+        return false;
+    if (m_caps.stls && !m_socket.isEncrypted()) {
+        if (!Send("STLS\r\n") || !Read(Pop3ResponseReader::Kind::SingleLine))
+            return false;
+        if (!m_reader.ok()) {
+            m_stage = Stage::Dead;
+            m_socket.abort();
+            return Fail(Pop3Error::Certificate, QStringLiteral("暗号化通信を開始できませんでした。"),
+                        ServerWords());
+        }
+        if (!StartTls(m_options.connectTimeoutMs) || !ReadCapabilities())
+            return false;
+    }
+    m_stage = Stage::Connected;
+    m_error = Pop3Error::None;
+    m_reason.clear();
+    return true;
+}
+
+bool Pop3Client::ParseList(const QByteArray& content)
+{
+    for (QByteArrayView line : Lines(content)) {
+        const QList<QByteArrayView> words = Words(line);
+        qint64 number = 0;
+        qint64 size = 0;
+        if (words.size() < 2 || !ParseNumber(words[0], number) || !ParseNumber(words[1], size))
+            continue;
+        if (number >= 1 && number <= m_count)
+            m_sizes[size_t(number - 1)] = size;
+    }
+    return true;
+}
+
+int Pop3Client::Authenticate(const QByteArray& user, const QByteArray& password, bool apop)
+{
+    if (m_stage != Stage::Connected) {
+        if (m_stage == Stage::Dead && m_error != Pop3Error::None)
+            return -1;
+        Fail(Pop3Error::NotReady, QStringLiteral("サーバーに接続していません。"));
+        return -1;
+    }
+    if (HasLineBreakOrNul(user) || HasLineBreakOrNul(password) || user.contains(' ') ||
+        (!apop && user.isEmpty())) {
+        Fail(Pop3Error::Auth, QStringLiteral("IDまたはパスワードに使えない文字があります。"));
+        return -1;
+    }
+
+    QByteArray commands;
+    int replies = 0;
+    if (apop) {
+        const QByteArray stamp = GreetingTimestamp(m_greeting);
+        if (stamp.isEmpty()) {
+            Fail(Pop3Error::ApopUnsupported, QStringLiteral("サーバーがAPOPに対応していません。"),
+                 Printable(m_greeting));
+            return -1;
+        }
+        commands = "APOP " + user + ' ' + ApopDigest(stamp, password) + "\r\n";
+        replies = 1;
+    } else {
+        commands = "USER " + user + "\r\nPASS " + password + "\r\n";
+        replies = 2;
+    }
+    const bool pipelined = m_caps.pipelining;
+    if (pipelined)
+        commands += "STAT\r\nLIST\r\n";
+    else if (replies == 2)
+        commands = "USER " + user + "\r\n";
+    if (!Send(commands))
+        return -1;
+
+    // The login: one reply for APOP, two for USER and PASS.
+    bool loggedIn = true;
+    QString refusal;
+    for (int i = 0; i < replies; ++i) {
+        if (i == 1 && !pipelined) {
+            if (!loggedIn)
+                break;
+            if (!Send("PASS " + password + "\r\n"))
+                return -1;
+        }
+        if (!Read(Pop3ResponseReader::Kind::SingleLine))
+            return -1;
+        if (!m_reader.ok() && loggedIn) {
+            loggedIn = false;
+            refusal = ServerWords();
+        }
+    }
+    if (!loggedIn) {
+        // Pipelined STAT and LIST answers may still be on their way: this connection is
+        // only good for QUIT now.
+        m_stage = Stage::Dead;
+        Fail(Pop3Error::Auth, QStringLiteral("認証に失敗しました。"), refusal);
+        return -1;
+    }
+
+    if (!pipelined && !Send("STAT\r\n"))
+        return -1;
+    if (!Read(Pop3ResponseReader::Kind::SingleLine))
+        return -1;
+    const bool statOk = m_reader.ok();
+    const QString statWords = ServerWords();
+    const QList<QByteArrayView> stat = Words(m_reader.statusText());
+    qint64 count = 0;
+    if (statOk && (stat.isEmpty() || !ParseNumber(stat[0], count) || count > MaxMessages)) {
+        m_stage = Stage::Dead;
+        m_socket.abort();
+        Fail(Pop3Error::Protocol, QStringLiteral("サーバーの応答が正しくありません。"), statWords);
+        return -1;
+    }
+
+    if (!pipelined && statOk && !Send("LIST\r\n"))
+        return -1;
+    if ((pipelined || statOk) && !Read(Pop3ResponseReader::Kind::MultiLine, ListLimit))
+        return -1;
+    if (!statOk || !m_reader.ok()) {
+        m_stage = Stage::Dead;
+        Fail(Pop3Error::Mailbox, QStringLiteral("メールボックスの状態を取得できませんでした。"),
+             statOk ? ServerWords() : statWords);
+        return -1;
+    }
+    m_count = int(count);
+    m_sizes.assign(size_t(m_count), 0);
+    ParseList(m_reader.content());
+    m_stage = Stage::Ready;
+    m_nextToSend = 1;
+    if (m_caps.pipelining)
+        TopUpPipeline();
+    return m_count;
+}
+
+qint64 Pop3Client::Size(int k) const
+{
+    if (k < 1 || k > m_count)
+        return -1;
+    return m_sizes[size_t(k - 1)];
+}
+
+void Pop3Client::TopUpPipeline()
+{
+    QByteArray commands;
+    const size_t window = size_t(std::max(1, m_options.pipelineWindow));
+    while (m_inFlight.size() < window && m_nextToSend <= m_count) {
+        commands += "RETR " + QByteArray::number(m_nextToSend) + "\r\n";
+        m_inFlight.push_back(m_nextToSend++);
+    }
+    if (!commands.isEmpty())
+        Send(commands);
+}
+
+bool Pop3Client::DrainOne()
+{
+    m_inFlight.pop_front();
+    return Read(Pop3ResponseReader::Kind::MultiLine, 0);
+}
+
+const Pop3Message* Pop3Client::Fetch(int k)
+{
+    if (m_stage != Stage::Ready) {
+        if (m_stage != Stage::Dead || m_error == Pop3Error::None)
+            Fail(Pop3Error::NotReady, QStringLiteral("ログインしていません。"));
+        return nullptr;
+    }
+    if (k < 1 || k > m_count) {
+        Fail(Pop3Error::BadMessageNumber, QStringLiteral("メール番号が正しくありません。"),
+             QString::number(k));
+        return nullptr;
+    }
+    m_message = {};
+    if (m_caps.pipelining) {
+        if (std::find(m_inFlight.begin(), m_inFlight.end(), k) != m_inFlight.end()) {
+            while (m_inFlight.front() != k) {
+                if (!DrainOne())
+                    return nullptr;
+            }
+        } else {
+            while (!m_inFlight.empty()) {
+                if (!DrainOne())
+                    return nullptr;
+            }
+            if (!Send("RETR " + QByteArray::number(k) + "\r\n"))
+                return nullptr;
+            m_inFlight.push_back(k);
+            m_nextToSend = k + 1;
+        }
+        m_inFlight.pop_front();
+        // Refill in batches: fewer, larger writes.
+        if (m_inFlight.size() <= size_t(std::max(1, m_options.pipelineWindow)) / 2)
+            TopUpPipeline();
+        if (m_stage != Stage::Ready)
+            return nullptr;
+    } else if (!Send("RETR " + QByteArray::number(k) + "\r\n")) {
+        return nullptr;
+    }
+
+    const qint64 size = std::max<qint64>(0, m_sizes[size_t(k - 1)]);
+    const qsizetype limit = qsizetype(std::min<qint64>(size + m_options.messageSlack, ListLimit * 16));
+    if (!Read(Pop3ResponseReader::Kind::MultiLine, limit))
+        return nullptr;
+    if (m_roundTripsToFirstMessage == 0)
+        m_roundTripsToFirstMessage = m_roundTrips;
+    if (!m_reader.ok()) {
+        Fail(Pop3Error::Retrieve, QStringLiteral("メールを取得できませんでした。"), ServerWords());
+        return nullptr;
+    }
+    m_message.number = k;
+    m_message.totalBytes = m_reader.contentTotal();
+    m_message.bytes = m_reader.takeContent();
+    return &m_message;
+}
+
+void Pop3Client::Quit()
+{
+    const Pop3Error error = m_error;
+    const QString reason = m_reason;
+    if (m_socket.state() == QAbstractSocket::ConnectedState) {
+        const bool waitForAnswer = m_stage != Stage::Dead && m_inFlight.empty();
+        m_readTimeoutMs = std::min(QuitTimeoutMs, m_options.responseTimeoutMs);
+        if (Send("QUIT\r\n")) {
+            if (waitForAnswer)
+                Read(Pop3ResponseReader::Kind::SingleLine);
+            else if (m_socket.bytesToWrite() > 0)
+                m_socket.waitForBytesWritten(100);
+        }
+    }
+    m_socket.abort();
+    m_stage = Stage::Dead;
+    m_inFlight.clear();
+    m_message = {};
+    m_error = error;
+    m_reason = reason;
+}
+
+} // namespace pelloway::pop3

@@ -1,0 +1,159 @@
+#pragma once
+// A POP3 client on QSslSocket, used synchronously: every call blocks the calling thread
+// (without spinning) until the server has answered or a time-out has passed.
+//
+// One connection goes through: Connect (greeting, CAPA, STLS when offered), Authenticate
+// (APOP or USER/PASS, then STAT and LIST), Fetch for each message, Quit. When the server
+// lists PIPELINING, Authenticate sends its commands in one go and keeps a window of RETR
+// commands in flight ahead of the caller; Fetch then consumes the responses in order.
+// Nothing is ever deleted on the server. Each failure leaves an Error and a Japanese
+// reason followed by the server's own words, if it gave any.
+
+#include "platform/pop3/Pop3ResponseReader.h"
+#include "platform/pop3/ServerAddress.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QSslCertificate>
+#include <QSslSocket>
+#include <QString>
+#include <deque>
+#include <vector>
+
+namespace pelloway::pop3 {
+
+struct Pop3Options
+{
+    // Connecting: name lookup, TCP and any TLS handshake together.
+    int connectTimeoutMs = 20000;
+    // The longest wait for the next bytes of a response.
+    int responseTimeoutMs = 60000;
+    // Trusted in addition to the system's CA store.
+    QList<QSslCertificate> extraCaCertificates;
+    // RETR commands kept in flight when the server pipelines.
+    int pipelineWindow = 256;
+    // Bytes of one message kept beyond its LIST size; the rest is read and dropped.
+    qsizetype messageSlack = 64 * 1024;
+};
+
+enum class Pop3Error
+{
+    None,
+    BadServerName,
+    HostNotFound,
+    Network, // refused, unreachable, reset while connecting
+    ConnectTimeout,
+    Certificate, // the TLS handshake or the certificate check failed
+    Greeting,    // the server said -ERR at once
+    Timeout,     // a response stalled
+    Closed,      // the server hung up
+    Protocol,    // bytes that are not POP3
+    ApopUnsupported,
+    Auth,
+    Mailbox,  // STAT or LIST refused
+    Retrieve, // RETR refused
+    BadMessageNumber,
+    NotReady, // called in the wrong state
+};
+
+struct Pop3Capabilities
+{
+    bool pipelining = false;
+    bool stls = false;
+    bool user = false;
+    bool respCodes = false;
+};
+
+// One retrieved message: the bytes with dot-stuffing undone, cut at the LIST size plus
+// the slack, and how many bytes the server sent in all.
+struct Pop3Message
+{
+    int number = 0;
+    QByteArray bytes;
+    qint64 totalBytes = 0;
+};
+
+class Pop3Client
+{
+public:
+    explicit Pop3Client(Pop3Options options = {});
+    ~Pop3Client();
+    Pop3Client(const Pop3Client&) = delete;
+    Pop3Client& operator=(const Pop3Client&) = delete;
+
+    bool Connect(const QString& serverName);
+    // The message count (>= 0), or -1 on failure.
+    int Authenticate(const QByteArray& user, const QByteArray& password, bool apop);
+    // The LIST size of message k, 0 when unknown, -1 when k is out of range.
+    qint64 Size(int k) const;
+    // Retrieves message k; the returned message stays valid until the next Fetch or Quit.
+    const Pop3Message* Fetch(int k);
+    // The message Fetch returned last (number 0 when none is held).
+    const Pop3Message& Current() const { return m_message; }
+    // Lets go of the held message.
+    void Release() { m_message = {}; }
+    // Sends QUIT and closes; never fails.
+    void Quit();
+
+    int MessageCount() const { return m_count; }
+    bool Encrypted() const { return m_socket.isEncrypted(); }
+    const Pop3Capabilities& Capabilities() const { return m_caps; }
+    const QByteArray& Greeting() const { return m_greeting; }
+    Pop3Error Error() const { return m_error; }
+    // A Japanese sentence, then the details in parentheses.
+    const QString& Reason() const { return m_reason; }
+    // Times the client waited for an answer to something it had sent, counting the TCP
+    // connect as one: the round trips the dialogue cost so far.
+    int RoundTrips() const { return m_roundTrips; }
+    // RoundTrips() when the first bytes of message data arrived, or 0.
+    int RoundTripsToFirstMessage() const { return m_roundTripsToFirstMessage; }
+
+    // The APOP digest: lower-case hex MD5 of the greeting's <timestamp> and the password.
+    static QByteArray ApopDigest(const QByteArray& timestamp, const QByteArray& password);
+    // The <...> timestamp of a greeting, or empty.
+    static QByteArray GreetingTimestamp(const QByteArray& greeting);
+
+private:
+    enum class Stage
+    {
+        Fresh,
+        Connected,
+        Ready, // authenticated, count known
+        Dead,
+    };
+
+    bool Fail(Pop3Error error, const QString& sentence, const QString& detail = {});
+    bool FailConnect(bool handshake, const QString& sentence);
+    bool Send(const QByteArray& commands);
+    bool Read(Pop3ResponseReader::Kind kind, qsizetype contentLimit = 0);
+    bool FillBuffer();
+    bool ReadCapabilities();
+    bool StartTls(int timeoutMs);
+    void TopUpPipeline();
+    bool DrainOne();
+    bool ParseList(const QByteArray& content);
+    QString ServerWords() const;
+
+    Pop3Options m_options;
+    QSslSocket m_socket;
+    ServerAddress m_address;
+    Stage m_stage = Stage::Fresh;
+    Pop3Capabilities m_caps;
+    QByteArray m_greeting;
+    Pop3ResponseReader m_reader;
+    QByteArray m_buffer;
+    qsizetype m_bufferPos = 0;
+    int m_readTimeoutMs = 0;
+    bool m_sentSinceWait = false;
+    int m_roundTrips = 0;
+    int m_roundTripsToFirstMessage = 0;
+    int m_count = 0;
+    std::vector<qint64> m_sizes;
+    std::deque<int> m_inFlight; // RETR numbers sent and not yet read
+    int m_nextToSend = 1;
+    Pop3Message m_message;
+    Pop3Error m_error = Pop3Error::None;
+    QString m_reason;
+};
+
+} // namespace pelloway::pop3

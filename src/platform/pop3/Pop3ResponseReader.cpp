@@ -1,0 +1,138 @@
+#include "platform/pop3/Pop3ResponseReader.h"
+
+#include <cstring>
+
+namespace pelloway::pop3 {
+
+void Pop3ResponseReader::expect(Kind kind, qsizetype contentLimit)
+{
+    m_state = State::NeedMore;
+    m_kind = kind;
+    m_phase = Phase::Status;
+    m_ok = false;
+    m_limit = contentLimit < 0 ? 0 : contentLimit;
+    m_total = 0;
+    m_status.clear();
+    m_content.clear();
+    m_error.clear();
+}
+
+QByteArray Pop3ResponseReader::statusText() const
+{
+    const qsizetype space = m_status.indexOf(' ');
+    return space < 0 ? QByteArray() : m_status.mid(space + 1);
+}
+
+qsizetype Pop3ResponseReader::feed(QByteArrayView input)
+{
+    qsizetype used = 0;
+    while (m_state == State::NeedMore && used < input.size()) {
+        const QByteArrayView rest = input.sliced(used);
+        used += m_phase == Phase::Status ? feedStatus(rest) : feedData(rest);
+    }
+    return used;
+}
+
+void Pop3ResponseReader::fail(const char* why)
+{
+    m_state = State::Failed;
+    m_error = why;
+}
+
+qsizetype Pop3ResponseReader::feedStatus(QByteArrayView input)
+{
+    const char* lf = static_cast<const char*>(std::memchr(input.data(), '\n', size_t(input.size())));
+    const qsizetype take = lf ? (lf - input.data()) + 1 : input.size();
+    const qsizetype lineBytes = lf ? take - 1 : take;
+    if (m_status.size() + lineBytes > MaxStatusLine) {
+        fail("response line too long");
+        return take;
+    }
+    m_status.append(input.data(), lineBytes);
+    if (lf)
+        finishStatus();
+    return take;
+}
+
+void Pop3ResponseReader::finishStatus()
+{
+    if (m_status.endsWith('\r'))
+        m_status.chop(1);
+    if (m_status == "+OK" || m_status.startsWith("+OK ")) {
+        m_ok = true;
+    } else if (m_status == "-ERR" || m_status.startsWith("-ERR ")) {
+        m_ok = false;
+    } else {
+        fail("not a POP3 status line");
+        return;
+    }
+    if (m_kind == Kind::MultiLine && m_ok)
+        m_phase = Phase::LineStart;
+    else
+        m_state = State::Done;
+}
+
+void Pop3ResponseReader::keep(QByteArrayView bytes)
+{
+    m_total += bytes.size();
+    const qsizetype room = m_limit - m_content.size();
+    if (room > 0)
+        m_content.append(bytes.data(), qMin(room, bytes.size()));
+}
+
+qsizetype Pop3ResponseReader::feedData(QByteArrayView input)
+{
+    qsizetype i = 0;
+    const qsizetype n = input.size();
+    while (i < n && m_state == State::NeedMore) {
+        const char c = input[i];
+        switch (m_phase) {
+        case Phase::LineStart:
+            if (c == '.') {
+                m_phase = Phase::AfterDot;
+                ++i;
+                break;
+            }
+            m_phase = Phase::InLine;
+            [[fallthrough]];
+        case Phase::InLine: {
+            // Copy up to and including the next line feed in one go.
+            const char* from = input.data() + i;
+            const char* lf = static_cast<const char*>(std::memchr(from, '\n', size_t(n - i)));
+            const qsizetype len = lf ? (lf - from) + 1 : n - i;
+            keep(QByteArrayView(from, len));
+            i += len;
+            if (lf)
+                m_phase = Phase::LineStart;
+            break;
+        }
+        case Phase::AfterDot:
+            if (c == '\r') {
+                m_phase = Phase::AfterDotCr;
+                ++i;
+            } else if (c == '\n') {
+                m_state = State::Done;
+                ++i;
+            } else {
+                // A stuffed line: the dot was the added one.
+                m_phase = Phase::InLine;
+            }
+            break;
+        case Phase::AfterDotCr:
+            if (c == '\n') {
+                m_state = State::Done;
+                ++i;
+            } else {
+                // ".\r" not followed by LF: the line began with a lone CR after the dot.
+                keep("\r");
+                m_phase = Phase::InLine;
+            }
+            break;
+        case Phase::Status:
+            break;
+        }
+    }
+    return i;
+}
+
+} // namespace pelloway::pop3

@@ -1,0 +1,90 @@
+#pragma once
+// A private Dovecot POP3 server on loopback for tests and benchmarks.
+//
+//   test::Dovecot server;                 // starts it; check server.isRunning()
+//   server.addMessages(3, 2000);          // three generated 2000-byte messages
+//   library.Options().extraCaCertificates = server.caCertificates();
+//   library.NMailPop3Connect(server.plainServer().toLatin1());  // "127.0.0.1:port"
+//
+// Everything lives in a temporary folder: the config it writes, a CA and a server
+// certificate (for "localhost") made with openssl, the maildir, the log. Ports are picked
+// free on 127.0.0.1. The plain listener offers STLS and a second listener speaks TLS from
+// the start, unless constructed with Tls::Off (then `ssl = no`: plain POP3 only). The
+// greeting carries an APOP timestamp; one user, user() / password(). Works as root (mail
+// stored as nobody) and as a normal user. The destructor stops Dovecot by its PID and
+// removes the folder.
+
+#include <QByteArray>
+#include <QList>
+#include <QProcess>
+#include <QSslCertificate>
+#include <QString>
+#include <QTemporaryDir>
+
+namespace pelloway::test {
+
+class Dovecot
+{
+public:
+    enum class Tls
+    {
+        On,
+        Off,
+    };
+
+    explicit Dovecot(Tls tls = Tls::On);
+    ~Dovecot();
+    Dovecot(const Dovecot&) = delete;
+    Dovecot& operator=(const Dovecot&) = delete;
+
+    // True once the plain port has sent its greeting; otherwise error() says why.
+    bool isRunning() const { return m_running; }
+    QString error() const { return m_error; }
+
+    quint16 plainPort() const { return m_plainPort; }
+    quint16 tlsPort() const { return m_tlsPort; } // 0 with Tls::Off
+    // "127.0.0.1:<plain port>"
+    QString plainServer() const;
+    // "pop3s://localhost:<tls port>"
+    QString tlsServer() const;
+
+    QByteArray user() const { return "pelloway"; }
+    QByteArray password() const { return "Secret-123"; }
+    // The CA that signed the server certificate, to trust in clients.
+    QList<QSslCertificate> caCertificates() const;
+    QString caFile() const;
+
+    // Stores one message (LF or CRLF line ends) after those already there.
+    void addMessage(const QByteArray& message);
+    // Stores `count` messages of `size` bytes each (CRLF counted), made by MakeMessage.
+    void addMessages(int count, int size);
+    // Removes every message.
+    void clearMailbox();
+    // The message files in the maildir.
+    int messageFiles() const;
+
+    // A message numbered k of exactly `size` bytes with CRLF line ends (at least its
+    // header): Subject "Message k", From, Date, Message-ID "<k.pelloway@localhost>".
+    static QByteArray MakeMessage(int k, int size);
+
+    QString path() const { return m_dir.path(); }
+    QString log() const;
+
+private:
+    bool start(Tls tls);
+    bool makeCertificates();
+    bool waitForGreeting();
+    QString maildir() const;
+
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    bool m_running = false;
+    QString m_error;
+    quint16 m_plainPort = 0;
+    quint16 m_tlsPort = 0;
+    uint m_uid = 0;
+    uint m_gid = 0;
+    int m_stored = 0;
+};
+
+} // namespace pelloway::test
