@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """Draws the program's pictures into assets/ (run with /usr/bin/python3; needs python3-pil).
 
-  assets/★MailData/infant.gif   quiet state, 96 x 96, 3 frames
-  assets/★MailData/wife.gif     new mail, 96 x 96, 2 frames
+  assets/★MailData/infant.gif   quiet state, 98 x 96, 3 frames
+  assets/★MailData/wife.gif     new mail, 98 x 96, 2 frames
   assets/★MailData/Yatai.gif    compact size, 97 x 97, 2 frames
   assets/images/banner.png      banner strip, 397 x 65, 24-bit
   assets/images/{check,settings,home,topmost}.png   picture buttons, 22 x 22

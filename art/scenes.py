@@ -6,7 +6,8 @@ from motifs import (BEAK, HILL, HILL_LIGHT, INK, LANTERN, LANTERN_LIGHT, NIGHT_L
                     POST_SHADOW, STAR, STARS, WOOD, WOOD_DARK, WOOD_LIGHT, Bird, chick, envelope, grass, hills,
                     moon, nest, night_sky, post_box, star)
 
-SIZE = 96
+# The picture area shows 98 x 96 pixels above the banner (its client is 1470 twips wide).
+WIDTH, HEIGHT = 98, 96
 HORIZON = 80
 
 
@@ -39,7 +40,7 @@ def infant_frames():
     Three frames: the z's drift up and the stars twinkle in turn."""
     frames = []
     for f in range(3):
-        c = Canvas(SIZE, SIZE)
+        c = Canvas(WIDTH, HEIGHT)
         _ground(c)
         moon(c, 76, 20, 10, crescent=True)
         for i, (sx, sy, ss) in enumerate(STARS):
@@ -62,7 +63,7 @@ def wife_frames():
     in the post box slot and the chick is wide awake. Two frames: wings up, wings down."""
     frames = []
     for f in range(2):
-        c = Canvas(SIZE, SIZE)
+        c = Canvas(WIDTH, HEIGHT)
         _ground(c)
         moon(c, 72, 22, 14)
         for i, (sx, sy, ss) in enumerate(STARS):

@@ -55,20 +55,26 @@ private slots:
             QVERIFY(!button->icon().isNull());
             QCOMPARE(button->icon().pixmap(22, 22).size(), QSize(22, 22));
         }
+        // What shows of the picture area at the run-time size: the client's width, down to
+        // the banner.
+        form.Form_Load();
+        m_pictureArea =
+            QSize(std::min(form.Picture2->width(), form.centralWidget()->width()), form.Picture4->y());
     }
 
     void dataFolderPictures_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QSize>("size");
-        QTest::newRow("quiet") << QStringLiteral("infant.gif") << QSize(96, 96);
-        QTest::newRow("new mail") << QStringLiteral("wife.gif") << QSize(96, 96);
+        QTest::newRow("quiet") << QStringLiteral("infant.gif") << m_pictureArea;
+        QTest::newRow("new mail") << QStringLiteral("wife.gif") << m_pictureArea;
+        // the compact size narrows the picture area to 1455 x 1455 twips
         QTest::newRow("compact") << QStringLiteral("Yatai.gif") << QSize(97, 97);
     }
 
-    // Every frame has the picture's size and covers it completely (the picture area behind is
-    // white); an animation loops for good and never asks for a zero delay, which would keep
-    // the UI thread busy redrawing.
+    // Every frame has the size of the picture area that shows and covers it completely (the
+    // area behind is white); an animation loops for good and never asks for a zero delay,
+    // which would keep the UI thread busy redrawing.
     void dataFolderPictures()
     {
         QFETCH(QString, name);
@@ -167,6 +173,9 @@ private slots:
                      window.convertToFormat(QImage::Format_ARGB32));
         }
     }
+
+private:
+    QSize m_pictureArea;
 };
 
 QTEST_MAIN(TestPictures)
