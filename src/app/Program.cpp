@@ -2,6 +2,7 @@
 
 #include "app/MainForm.h"
 #include "app/StandIns.h"
+#include "mail/NMailLibrary.h"
 #include "platform/Mci.h"
 #include "platform/Runtime.h"
 #include "platform/ras/SystemRas.h"
@@ -14,7 +15,7 @@ namespace pelloway {
 
 Program::Program()
     : m_files(std::make_unique<SettingsFiles>(AppPath()))
-    , m_pop3(std::make_unique<UnavailablePop3Library>())
+    , m_pop3(std::make_unique<NMailLibrary>())
     , m_mci(std::make_unique<NoMci>())
     , m_ras(std::make_unique<SystemRas>())
     , m_character(std::make_unique<HiddenCharacterWindow>())
