@@ -1,1 +1,0 @@
-#include "character/CharacterWindow.h"
