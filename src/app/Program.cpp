@@ -2,6 +2,7 @@
 
 #include "app/MainForm.h"
 #include "app/StandIns.h"
+#include "character/Form1Window.h"
 #include "mail/NMailLibrary.h"
 #include "platform/Mci.h"
 #include "platform/Runtime.h"
@@ -18,7 +19,12 @@ Program::Program()
     , m_pop3(std::make_unique<NMailLibrary>())
     , m_mci(std::make_unique<NoMci>())
     , m_ras(std::make_unique<SystemRas>())
-    , m_character(std::make_unique<HiddenCharacterWindow>())
+    // A right click on the bird ends the program the way the main window does, so an open
+    // settings dialog's values and queued hang-ups are not lost.
+    , m_character(std::make_unique<Form1Window>([this] {
+        if (m_mainForm)
+            m_mainForm->EndProgram();
+    }))
 {
     m_mainForm = std::make_unique<MainForm>(*m_files, MainFormServices{*m_pop3, *m_mci, *m_ras, *m_character});
 }
