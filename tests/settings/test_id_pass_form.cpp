@@ -255,7 +255,6 @@ private slots:
     {
         m_form->show();
         IdPassForm* form = m_form->loadedForm();
-        QVERIFY(!form->windowIcon().isNull());
         QVERIFY(form->OKCommand->isDefault());
         QCOMPARE(form->Label2_1->palette().color(QPalette::WindowText), QColor(0, 0, 255));
         QCOMPARE(test::TabWalk(form, form->IdText, 6),

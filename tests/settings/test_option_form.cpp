@@ -237,7 +237,6 @@ private slots:
     void looks()
     {
         OptionForm& form = m_form->get();
-        QVERIFY(!form.windowIcon().isNull());
         QCOMPARE(form.ApopCheck->palette().color(QPalette::WindowText), QColor(0, 0, 255));
         QVERIFY(!form.OkCommand->isDefault());
         QCOMPARE(form.grab().toImage().pixelColor(2, 2), QColor(192, 192, 192));

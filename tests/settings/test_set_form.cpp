@@ -385,7 +385,6 @@ private slots:
     void looks()
     {
         SetForm& form = m_form->get();
-        QVERIFY(!form.windowIcon().isNull());
         QVERIFY(!(form.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
         QCOMPARE(form.Label1->palette().color(QPalette::WindowText), QColor(0, 0, 255));
         QCOMPARE(form.Label3->palette().color(QPalette::WindowText), QColor(0, 0, 255));

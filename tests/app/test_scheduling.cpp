@@ -1,0 +1,350 @@
+// Check scheduling on the main window, tick by tick: the counting tick, the trigger tick
+// and the banner, driven by calling the handlers (no waiting), with a mail library that
+// only counts connections. Also: the interval survives the end of the program.
+
+#include "app/MainForm.h"
+#include "app/StandIns.h"
+#include "mail/CheckCycle.h"
+#include "platform/Mci.h"
+#include "platform/Ras.h"
+#include "platform/Twips.h"
+#include "settings/DialogTyping.h"
+#include "settings/IdPassForm.h"
+#include "settings/OptionForm.h"
+#include "settings/SettingsFiles.h"
+#include "support/TestSupport.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+
+using namespace pelloway;
+using test::ReadBytes;
+using test::WriteBytes;
+
+namespace {
+
+// A mail library whose every connection fails at once; it counts the attempts, one per check.
+class CountingPop3 final : public Pop3Library
+{
+public:
+    int connects = 0;
+    int NMailInitializeWinSock() override { return 0; }
+    int NMailSetOption(int, int) override { return 0; }
+    int NMailPop3Connect(const QByteArray&) override
+    {
+        ++connects;
+        return -1;
+    }
+    int NMailPop3Authenticate(int, const QByteArray&, const QByteArray&, bool) override { return -1; }
+    int NMailPop3GetMailStatus(int, int, std::span<char>, std::span<char>, std::span<char>, std::span<char>,
+                               int) override
+    {
+        return -1;
+    }
+    int NMailPop3GetMailSize(int, int) override { return -1; }
+    int NMailPop3GetMail(int, int, std::span<char>, std::span<char>, std::span<char>, std::span<char>,
+                         std::span<char>, int, int) override
+    {
+        return -1;
+    }
+    int NMailPop3Close(int) override { return 0; }
+    int NMailGetMessage(int, std::span<char> buffer, int&) override
+    {
+        if (!buffer.empty())
+            buffer[0] = '\0';
+        return 0;
+    }
+    int NMailEndWinSock() override { return 0; }
+    ConnectFailure LastConnectFailure() const override { return ConnectFailure::Network; }
+};
+
+// The main window with its services, its settings files in a temporary application folder,
+// and the report's one-second wait taken out.
+struct Rig
+{
+    test::AppFolder app;
+    SettingsFiles files{app.path(), app.file(QStringLiteral("vbmail.ini"))};
+    CountingPop3 pop3;
+    NoMci mci;
+    NoRas ras;
+    HiddenCharacterWindow character;
+    int ended = 0;
+    std::unique_ptr<MainForm> form;
+
+    Rig() { makeForm(); }
+    void makeForm()
+    {
+        form = std::make_unique<MainForm>(files, MainFormServices{pop3, mci, ras, character});
+        form->endProgramHook = [this] { ++ended; };
+        form->checkCycle().wait = [](int) {};
+        form->checkCycle().failureLine = [](const QString&) {};
+        form->values().PopServer = QStringLiteral("pop.test");
+    }
+
+    // One second of the running program: the counting tick, then the ten trigger ticks that
+    // fall within that second.
+    void second()
+    {
+        form->Timer3_Timer();
+        for (int i = 0; i < 10; ++i)
+            form->Timer1_Timer();
+    }
+    // Runs `count` seconds; gives the seconds (counted from 1 over the rig's life) at which a
+    // check started.
+    QList<int> run(int count)
+    {
+        QList<int> checks;
+        for (int i = 0; i < count; ++i) {
+            const int before = pop3.connects;
+            second();
+            ++m_seconds;
+            for (int k = before; k < pop3.connects; ++k)
+                checks << m_seconds;
+        }
+        return checks;
+    }
+    int seconds() const { return m_seconds; }
+
+private:
+    int m_seconds = 0;
+};
+
+} // namespace
+
+class TestScheduling : public QObject
+{
+    Q_OBJECT
+private slots:
+    // From start-up (counters "Text1"/"Text4", i.e. 0), a counted minute takes 61 ticks; a
+    // positive interval fires when the minute counter is at or past it, and the next
+    // counting tick counts afresh. Zero and negative intervals never fire.
+    void cadence_data()
+    {
+        QTest::addColumn<QString>("interval");
+        QTest::addColumn<int>("seconds");
+        QTest::addColumn<QList<int>>("checks");
+        QTest::addColumn<QString>("indicator");
+        QTest::addColumn<QString>("text5");
+        QTest::addColumn<bool>("timer3");
+        QTest::addColumn<QString>("minuteAfter"); // empty: not compared
+        QTest::newRow("1") << "1" << 200 << QList<int>{61, 122, 183} << "ON"
+                           << "1" << true << "";
+        QTest::newRow("2") << "2" << 250 << QList<int>{122, 244} << "ON"
+                           << "2" << true << "";
+        QTest::newRow("5分 works as 5")
+            << QStringLiteral("5分") << 310 << QList<int>{305} << "ON" << QStringLiteral("5分") << true << "";
+        QTest::newRow("1.5 fires at 2") << "1.5" << 250 << QList<int>{122, 244} << "ON"
+                                        << "1.5" << true << "";
+        QTest::newRow("2.5 fires at 3") << "2.5" << 370 << QList<int>{183, 366} << "ON"
+                                        << "2.5" << true << "";
+        QTest::newRow("0: off") << "0" << 400 << QList<int>{} << "OFF"
+                                << "0" << false << "6";
+        QTest::newRow("empty: becomes 0, off") << "" << 400 << QList<int>{} << "OFF"
+                                               << "0" << false << "6";
+        QTest::newRow("abc: as 0") << "abc" << 400 << QList<int>{} << "OFF"
+                                   << "abc" << false << "6";
+        QTest::newRow("negative: never, counting goes on") << "-5" << 400 << QList<int>{} << "OFF"
+                                                           << "0" << false << "6";
+    }
+    void cadence()
+    {
+        QFETCH(QString, interval);
+        QFETCH(int, seconds);
+        QFETCH(QList<int>, checks);
+        QFETCH(QString, indicator);
+        QFETCH(QString, text5);
+        QFETCH(bool, timer3);
+        QFETCH(QString, minuteAfter);
+        Rig rig;
+        MainForm& form = *rig.form;
+        QCOMPARE(form.Text1->text(), QStringLiteral("Text1"));
+        QCOMPARE(form.Text4->text(), QStringLiteral("Text4"));
+        form.setForm()->SetIntervalText(interval);
+
+        QCOMPARE(form.Label2_1->text(), indicator);
+        QCOMPARE(form.Check3->isChecked(), indicator == u"ON");
+        QCOMPARE(form.Text5->text(), text5);
+        QCOMPARE(form.Timer3->isActive(), timer3); // "period 0" is a stopped timer
+        if (timer3) {
+            QCOMPARE(form.Timer3->interval(), 1000);
+            QCOMPARE(form.Timer3->timerType(), Qt::PreciseTimer);
+        }
+
+        QCOMPARE(rig.run(seconds), checks);
+        if (!minuteAfter.isEmpty()) {
+            QCOMPARE(form.Text1->text(), minuteAfter); // never reset
+            QCOMPARE(form.Text4->text(), QString::number(seconds % 61));
+        }
+    }
+
+    // Lowering the interval below the current count fires at the next trigger tick, and the
+    // next counting tick starts afresh.
+    void loweringTheInterval()
+    {
+        Rig rig;
+        MainForm& form = *rig.form;
+        form.setForm()->SetIntervalText(QStringLiteral("10"));
+        QCOMPARE(rig.run(244), QList<int>{});
+        QCOMPARE(form.Text1->text(), QStringLiteral("4"));
+
+        form.setForm()->SetIntervalText(QStringLiteral("3"));
+        form.Timer1_Timer();
+        QCOMPARE(rig.pop3.connects, 1);
+        form.Timer1_Timer(); // the count stands until the next counting tick: no second check
+        QCOMPARE(rig.pop3.connects, 1);
+        QCOMPARE(rig.run(1), QList<int>{}); // the 245th counting tick resets the count
+        QCOMPARE(form.Text1->text(), QStringLiteral("0"));
+        QCOMPARE(rig.run(200), QList<int>{427});
+    }
+
+    // A change of the interval keeps the counters; raising it past the count defers the check.
+    void raisingTheInterval()
+    {
+        Rig rig;
+        MainForm& form = *rig.form;
+        form.setForm()->SetIntervalText(QStringLiteral("3"));
+        QCOMPARE(rig.run(150), QList<int>{});
+        QCOMPARE(form.Text1->text(), QStringLiteral("2"));
+        form.setForm()->SetIntervalText(QStringLiteral("4"));
+        QCOMPARE(rig.run(100), QList<int>{244});
+    }
+
+    // Trigger ticks that arrive while a check waits on its report start nothing more.
+    void noSecondCheckDuringAReport()
+    {
+        Rig rig;
+        MainForm& form = *rig.form;
+        int nested = 0;
+        form.checkCycle().wait = [&](int) {
+            for (int i = 0; i < 10; ++i)
+                form.Timer1_Timer();
+            ++nested;
+        };
+        form.setForm()->SetIntervalText(QStringLiteral("1"));
+        QCOMPARE(rig.run(62), QList<int>{61});
+        QCOMPARE(nested, 1);
+    }
+
+    // The user closes the settings dialog: it writes both options; the next trigger tick
+    // loads it again, hidden, from the file, and scheduling goes on.
+    void closedDialogComesBackFromTheFile_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("reloaded");
+        QTest::addColumn<QList<int>>("checks");
+        QTest::newRow("1") << "1"
+                           << "1" << QList<int>{61, 122};
+        QTest::newRow("1.5 comes back as 1") << "1.5"
+                                             << "1" << QList<int>{61, 122};
+        QTest::newRow("0") << "0"
+                           << "0" << QList<int>{};
+    }
+    void closedDialogComesBackFromTheFile()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, reloaded);
+        QFETCH(QList<int>, checks);
+        Rig rig;
+        MainForm& form = *rig.form;
+        form.setForm().show();
+        SetForm* dialog = form.setForm().loadedForm();
+        test::Retype(dialog->Text2, typed);
+        QTest::mouseClick(dialog->Check1, Qt::LeftButton);
+        QVERIFY(dialog->close());
+        QVERIFY(!form.setForm().isLoaded());
+
+        form.Timer1_Timer();
+        QVERIFY(form.setForm().isLoaded());
+        QVERIFY(!form.setForm().loadedForm()->isVisible());
+        QCOMPARE(form.setForm()->IntervalText(), reloaded);
+        QCOMPARE(form.setForm()->HangUpChoice(), 1);
+        QCOMPARE(form.Text5->text(), reloaded);
+        QCOMPARE(rig.run(130), checks);
+    }
+
+    // Timer4: -20 twips a tick from 1440; at -1500 (the 147th tick) it jumps back on the next.
+    void banner_data()
+    {
+        QTest::addColumn<int>("ticks");
+        QTest::addColumn<int>("left");
+        QTest::newRow("design position") << 0 << 1440;
+        QTest::newRow("one tick") << 1 << 1420;
+        QTest::newRow("crossing 0") << 73 << -20;
+        QTest::newRow("last step") << 147 << -1500;
+        QTest::newRow("back to the start") << 148 << 1440;
+        QTest::newRow("second pass") << 149 << 1420;
+        QTest::newRow("two whole passes") << 296 << 1440;
+    }
+    void banner()
+    {
+        QFETCH(int, ticks);
+        QFETCH(int, left);
+        Rig rig;
+        MainForm& form = *rig.form;
+        for (int i = 0; i < ticks; ++i)
+            form.Timer4_Timer();
+        QCOMPARE(form.label1Left(), left);
+        QCOMPARE(form.Label1->x(), TwipsToPixels(left));
+        QCOMPARE(form.Label1->text(), QStringLiteral("インターバルチェック"));
+    }
+
+    // The dialogs show the program's icon (built into the program with the main window).
+    void dialogsCarryTheProgramIcon()
+    {
+        Rig rig;
+        MainForm& form = *rig.form;
+        const QImage program = form.windowIcon().pixmap(32, 32).toImage();
+        QVERIFY(!program.isNull());
+        for (QWidget* dialog : std::initializer_list<QWidget*>{
+                 &form.setForm().get(), &form.optionForm().get(), &form.idPassForm().get()}) {
+            const QImage icon = dialog->windowIcon().pixmap(32, 32).toImage();
+            QVERIFY(!icon.isNull());
+            QCOMPARE(icon.convertToFormat(QImage::Format_ARGB32),
+                     program.convertToFormat(QImage::Format_ARGB32));
+        }
+    }
+
+    // However the program ends with the settings dialog loaded, the changed interval and
+    // hang-up choice are in ini.ini afterwards, and the next start shows them.
+    void endingKeepsTheInterval_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("main window closed") << "close";
+        QTest::newRow("character window's right click") << "end";
+    }
+    void endingKeepsTheInterval()
+    {
+        QFETCH(QString, how);
+        Rig rig;
+        QVERIFY(WriteBytes(rig.app.file(QStringLiteral("vbmail.ini")),
+                           "SMTP=\r\nPOP3=pop.test\r\nMAIL=\r\nAPOP=0\r\n"));
+        QVERIFY(WriteBytes(rig.files.idPassPath(), "[EXEINI]\r\nNAME=u\r\nNAME2=p\r\n"));
+        MainForm& form = *rig.form;
+        form.setForm().show();
+        SetForm* dialog = form.setForm().loadedForm();
+        test::Retype(dialog->Text2, QStringLiteral("7"));
+        QTest::mouseClick(dialog->Check1, Qt::LeftButton);
+        QCOMPARE(rig.files.ReadIntervalMinutes(), 0); // a positive interval is not written while typing
+
+        if (how == u"close")
+            QVERIFY(form.close());
+        else
+            form.EndProgram();
+        QCOMPARE(rig.ended, 1);
+        QCOMPARE(ReadBytes(rig.files.iniPath()), QByteArray("[EXEINI]\r\nNUMBER2=7\r\nNUMBER=1\r\n"));
+
+        // The next run starts with them.
+        rig.makeForm();
+        rig.form->Form_Load();
+        QCOMPARE(rig.form->Label2_1->text(), QStringLiteral("ON"));
+        QCOMPARE(rig.form->Text5->text(), QStringLiteral("7"));
+        QVERIFY(rig.form->Timer3->isActive());
+        QCOMPARE(rig.form->HangUpChoice(), 1);
+    }
+};
+
+QTEST_MAIN(TestScheduling)
+#include "test_scheduling.moc"
