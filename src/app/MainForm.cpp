@@ -153,6 +153,7 @@ void MainForm::buildControls()
 
     connect(Command4, &QPushButton::clicked, this, [this] { Command4_Click(); });
     connect(Command6, &QPushButton::clicked, this, [this] { Command6_Click(); });
+    connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
     connect(Command5, &QPushButton::clicked, this, [this] { Command5_Click(); });
     connect(Picture7, &QPushButton::clicked, this, [this] { Picture7_Click(); });
 
@@ -310,12 +311,21 @@ void MainForm::Command6_Click()
     Timer2->stop();
 }
 
+void MainForm::Command2_Click()
+{
+    // The compact size: only the picture area shows; nothing restores the start-up size.
+    SetOuterSizeTwips(1555, 1955);
+    Picture2->resize(TwipsToPixels(1455), TwipsToPixels(1455));
+    ShowPicture(QStringLiteral("Yatai.gif"));
+    CloseTune();
+}
+
 void MainForm::Timer2_Timer()
 {
     m_services.mci.mciSendStringA("status bgm mode", std::span<char>(m_statusReply.text.data(), 255));
     if (!ReportsStopped(m_statusReply))
         return;
-    if (Check1->isChecked()) {
+    if (Check1->checkState() != Qt::Unchecked) { // any nonzero value means loop
         mci("play bgm from 0");
     } else {
         CloseTune();

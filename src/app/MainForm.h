@@ -72,6 +72,7 @@ public:
     void Picture7_Click();
     void Command4_Click();
     void Command6_Click();
+    void Command2_Click(); // "元のサイズ"
     void Command5_Click() override;
     void CloseTune();
 

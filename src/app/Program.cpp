@@ -5,6 +5,7 @@
 #include "character/Form1Window.h"
 #include "mail/NMailLibrary.h"
 #include "platform/Mci.h"
+#include "platform/mci/FluidSynthMci.h"
 #include "platform/Runtime.h"
 #include "platform/ras/SystemRas.h"
 #include "settings/SettingsFiles.h"
@@ -17,7 +18,7 @@ namespace pelloway {
 Program::Program()
     : m_files(std::make_unique<SettingsFiles>(AppPath()))
     , m_pop3(std::make_unique<NMailLibrary>())
-    , m_mci(std::make_unique<NoMci>())
+    , m_mci(MakeFluidSynthMci())
     , m_ras(std::make_unique<SystemRas>())
     // A right click on the bird ends the program the way the main window does, so an open
     // settings dialog's values and queued hang-ups are not lost.

@@ -1,0 +1,211 @@
+// The command-string layer: the six command forms, one device per alias, the error codes and
+// the status reply, over a fake device that logs what it is asked to do.
+
+#include "platform/mci/MciCommand.h"
+#include "platform/mci/SequencerMci.h"
+
+#include <QStringList>
+#include <QTest>
+#include <array>
+#include <cstring>
+
+using namespace pelloway;
+
+Q_DECLARE_METATYPE(MciCommand::Verb)
+
+namespace {
+
+struct FakeWorld
+{
+    QStringList log;
+    bool playing = false;
+};
+
+class FakeDevice final : public SequencerDevice
+{
+public:
+    FakeDevice(FakeWorld& world, QString name) : m_world(world), m_name(std::move(name)) {}
+    ~FakeDevice() override { m_world.log.append(m_name + QStringLiteral(":closed")); }
+    void Play() override { m_world.log.append(m_name + QStringLiteral(":play")); }
+    void PlayFromStart() override { m_world.log.append(m_name + QStringLiteral(":from0")); }
+    void Stop() override { m_world.log.append(m_name + QStringLiteral(":stop")); }
+    bool IsPlaying() const override { return m_world.playing; }
+
+private:
+    FakeWorld& m_world;
+    QString m_name;
+};
+
+// Files named "bad..." fail to open with the invalid-file code.
+SequencerMci makeMci(FakeWorld& world)
+{
+    return SequencerMci([&world](const QString& path, unsigned& error) -> std::unique_ptr<SequencerDevice> {
+        world.log.append(QStringLiteral("open:") + path);
+        if (path.startsWith(QStringLiteral("bad"))) {
+            error = MciError::InvalidFile;
+            return nullptr;
+        }
+        return std::make_unique<FakeDevice>(world, path);
+    });
+}
+
+} // namespace
+
+class TestMciCommands : public QObject
+{
+    Q_OBJECT
+private slots:
+    void parsesTheSixForms_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<MciCommand::Verb>("verb");
+        QTest::addColumn<QByteArray>("alias");
+        QTest::addColumn<QByteArray>("path");
+        using V = MciCommand::Verb;
+        QTest::newRow("open") << QByteArray("open \"/opt/p/Sound/Kouka.mid\" alias bgm") << V::Open
+                              << QByteArray("bgm") << QByteArray("/opt/p/Sound/Kouka.mid");
+        QTest::newRow("open path with blanks") << QByteArray("open \"/a b/c d.mid\" alias bgm") << V::Open
+                                               << QByteArray("bgm") << QByteArray("/a b/c d.mid");
+        QTest::newRow("open doubled separators")
+            << QByteArray("open \"//Sound/Kouka.mid\" alias bgm") << V::Open << QByteArray("bgm")
+            << QByteArray("//Sound/Kouka.mid");
+        QTest::newRow("open empty path")
+            << QByteArray("open \"\" alias x") << V::Open << QByteArray("x") << QByteArray();
+        QTest::newRow("play") << QByteArray("play bgm") << V::Play << QByteArray("bgm") << QByteArray();
+        QTest::newRow("play from 0") << QByteArray("play bgm from 0") << V::PlayFromStart << QByteArray("bgm")
+                                     << QByteArray();
+        QTest::newRow("stop") << QByteArray("stop bgm") << V::Stop << QByteArray("bgm") << QByteArray();
+        QTest::newRow("close") << QByteArray("close bgm") << V::Close << QByteArray("bgm") << QByteArray();
+        QTest::newRow("status") << QByteArray("status bgm mode") << V::StatusMode << QByteArray("bgm")
+                                << QByteArray();
+        QTest::newRow("extra blanks")
+            << QByteArray("  play\t bgm  ") << V::Play << QByteArray("bgm") << QByteArray();
+    }
+    void parsesTheSixForms()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(MciCommand::Verb, verb);
+        QFETCH(QByteArray, alias);
+        QFETCH(QByteArray, path);
+        const std::optional<MciCommand> command = ParseMciCommand(text);
+        QVERIFY(command.has_value());
+        QCOMPARE(command->verb, verb);
+        QCOMPARE(command->alias, alias);
+        QCOMPARE(command->path, path);
+    }
+
+    void rejectsEverythingElse_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("blanks") << QByteArray("   ");
+        QTest::newRow("verb alone") << QByteArray("play");
+        QTest::newRow("unknown verb") << QByteArray("pause bgm");
+        QTest::newRow("upper case") << QByteArray("PLAY bgm");
+        QTest::newRow("trailing word") << QByteArray("stop bgm now");
+        QTest::newRow("other status item") << QByteArray("status bgm position");
+        QTest::newRow("status without item") << QByteArray("status bgm");
+        QTest::newRow("play from elsewhere") << QByteArray("play bgm from 10");
+        QTest::newRow("play to") << QByteArray("play bgm to 0");
+        QTest::newRow("open without quotes") << QByteArray("open /a/b.mid alias bgm");
+        QTest::newRow("open unclosed quote") << QByteArray("open \"/a/b.mid alias bgm");
+        QTest::newRow("open without alias") << QByteArray("open \"/a/b.mid\"");
+        QTest::newRow("open other keyword") << QByteArray("open \"/a/b.mid\" type sequencer");
+        QTest::newRow("open quoted alias") << QByteArray("open \"/a/b.mid\" alias \"bgm\"");
+        QTest::newRow("quote inside path word") << QByteArray("open \"/a/\"b.mid\" alias bgm");
+        QTest::newRow("quoted alias") << QByteArray("play \"bgm\"");
+        QTest::newRow("NUL inside") << QByteArray("play bg\0m", 9);
+    }
+    void rejectsEverythingElse()
+    {
+        QFETCH(QByteArray, text);
+        QVERIFY(!ParseMciCommand(text).has_value());
+        FakeWorld world;
+        SequencerMci mci = makeMci(world);
+        QCOMPARE(mci.mciSendStringA(text, {}), MciError::UnrecognizedCommand);
+        QVERIFY(world.log.isEmpty());
+    }
+
+    void commandSequences_data()
+    {
+        // Each command with its expected result, then what the devices were asked to do.
+        QTest::addColumn<QList<QByteArray>>("commands");
+        QTest::addColumn<QList<unsigned>>("results");
+        QTest::addColumn<QStringList>("log");
+        QTest::newRow("open, play, stop, close")
+            << QList<QByteArray>{"open \"t.mid\" alias bgm", "play bgm", "stop bgm", "close bgm"}
+            << QList<unsigned>{0, 0, 0, 0}
+            << QStringList{"open:t.mid", "t.mid:play", "t.mid:stop", "t.mid:closed"};
+        QTest::newRow("play from 0 reaches the device")
+            << QList<QByteArray>{"open \"t.mid\" alias bgm", "play bgm from 0"} << QList<unsigned>{0, 0}
+            << QStringList{"open:t.mid", "t.mid:from0", "t.mid:closed"};
+        QTest::newRow("nothing open")
+            << QList<QByteArray>{"play bgm", "stop bgm", "close bgm", "play bgm from 0"}
+            << QList<unsigned>{MciError::InvalidDeviceId, MciError::InvalidDeviceId,
+                               MciError::InvalidDeviceId, MciError::InvalidDeviceId}
+            << QStringList{};
+        QTest::newRow("alias in use keeps the first device")
+            << QList<QByteArray>{"open \"a.mid\" alias bgm", "open \"b.mid\" alias bgm", "play bgm"}
+            << QList<unsigned>{0, MciError::DuplicateAlias, 0}
+            << QStringList{"open:a.mid", "a.mid:play", "a.mid:closed"};
+        QTest::newRow("one device per alias")
+            << QList<QByteArray>{"open \"a.mid\" alias one", "open \"b.mid\" alias two", "stop two",
+                                 "close one"}
+            << QList<unsigned>{0, 0, 0, 0}
+            << QStringList{"open:a.mid", "open:b.mid", "b.mid:stop", "a.mid:closed", "b.mid:closed"};
+        QTest::newRow("bad file leaves the alias free")
+            << QList<QByteArray>{"open \"bad.mid\" alias bgm", "play bgm", "open \"t.mid\" alias bgm"}
+            << QList<unsigned>{MciError::InvalidFile, MciError::InvalidDeviceId, 0}
+            << QStringList{"open:bad.mid", "open:t.mid", "t.mid:closed"};
+        QTest::newRow("closed alias is gone")
+            << QList<QByteArray>{"open \"t.mid\" alias bgm", "close bgm", "close bgm",
+                                 "open \"t.mid\" alias bgm"}
+            << QList<unsigned>{0, 0, MciError::InvalidDeviceId, 0}
+            << QStringList{"open:t.mid", "t.mid:closed", "open:t.mid", "t.mid:closed"};
+        QTest::newRow("path in the ANSI code page")
+            << QList<QByteArray>{"open \"/x/\x81\x9A/k.mid\" alias bgm"} << QList<unsigned>{0}
+            << QStringList{QStringLiteral("open:/x/★/k.mid"), QStringLiteral("/x/★/k.mid:closed")};
+    }
+    void commandSequences()
+    {
+        QFETCH(QList<QByteArray>, commands);
+        QFETCH(QList<unsigned>, results);
+        QFETCH(QStringList, log);
+        FakeWorld world;
+        {
+            SequencerMci mci = makeMci(world);
+            for (qsizetype i = 0; i < commands.size(); ++i)
+                QCOMPARE(mci.mciSendStringA(commands[i], {}), results[i]);
+        } // whatever is still open closes with the layer
+        QCOMPARE(world.log, log);
+    }
+
+    void statusReply_data()
+    {
+        QTest::addColumn<bool>("playing");
+        QTest::addColumn<int>("capacity");
+        QTest::addColumn<QByteArray>("buffer"); // the whole buffer afterwards, from "xxxxxxxxxx"
+        QTest::newRow("playing") << true << 10 << QByteArray("playing\0xx", 10);
+        QTest::newRow("stopped") << false << 10 << QByteArray("stopped\0xx", 10);
+        QTest::newRow("cut to the capacity") << false << 5 << QByteArray("stop\0xxxxx", 10);
+        QTest::newRow("room for the NUL only") << false << 1 << QByteArray("\0xxxxxxxxx", 10);
+        QTest::newRow("no buffer") << false << 0 << QByteArray("xxxxxxxxxx");
+    }
+    void statusReply()
+    {
+        QFETCH(bool, playing);
+        QFETCH(int, capacity);
+        QFETCH(QByteArray, buffer);
+        FakeWorld world;
+        world.playing = playing;
+        SequencerMci mci = makeMci(world);
+        QCOMPARE(mci.mciSendStringA("open \"t.mid\" alias bgm", {}), 0u);
+        std::array<char, 10> reply;
+        std::memset(reply.data(), 'x', reply.size());
+        QCOMPARE(mci.mciSendStringA("status bgm mode", std::span<char>(reply.data(), size_t(capacity))), 0u);
+        QCOMPARE(QByteArray(reply.data(), 10), buffer);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMciCommands)
+#include "test_mci_commands.moc"
