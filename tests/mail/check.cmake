@@ -6,3 +6,7 @@ add_unit_test(NAME test_msg_form SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_msg_form
               LIBS pelloway_mail Qt6::Widgets LABELS gui)
 add_unit_test(NAME test_msg_form_x11 SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_msg_form_x11.cpp
               LIBS pelloway_mail Qt6::Widgets LABELS gui XVFB)
+add_unit_test(NAME test_check_dovecot SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_check_dovecot.cpp
+              LIBS pelloway_mail Qt6::Widgets LABELS integration TIMEOUT 180)
+add_unit_test(NAME test_check_program SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_check_program.cpp
+              LIBS pelloway_app LABELS e2e TIMEOUT 180)

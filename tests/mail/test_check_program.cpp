@@ -1,0 +1,160 @@
+// The running program's check against a private Dovecot without TLS: settings files as the
+// user leaves them, the real main window, library, wait and error box; the tune, dial-up and
+// character window recorded.
+
+#include "app/MainForm.h"
+#include "mail/CheckCycle.h"
+#include "mail/NMailLibrary.h"
+#include "mail/Wait.h"
+#include "settings/IdPassForm.h"
+#include "settings/SetForm.h"
+#include "settings/SettingsFiles.h"
+#include "support/Dovecot.h"
+#include "support/RecordingServices.h"
+#include "support/TestSupport.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+using namespace pelloway;
+using namespace pelloway::test;
+
+namespace {
+
+struct Program
+{
+    explicit Program(const Dovecot& server)
+    {
+        test::WriteBytes(files.serverFilePath(),
+                         "SMTP=\r\nPOP3=" + server.plainServer().toLatin1() + "\r\nMAIL=\r\nAPOP=0\r\n");
+        files.StoreAccount(QString::fromLatin1(server.user()), QString::fromLatin1(server.password()), true);
+        form = std::make_unique<MainForm>(
+            files, MainFormServices{library, services.mci, services.ras, services.character});
+        form->endProgramHook = [] {};
+        // The real wait, with a look at the message window as it begins.
+        form->checkCycle().wait = [this](int ms) {
+            const MsgForm* msg = form->checkCycle().msgForm().loadedForm();
+            reports.append(QStringLiteral("%1 %2|%3")
+                               .arg(msg->isVisible() && msg->windowFlags().testFlag(Qt::WindowStaysOnTopHint)
+                                        ? QStringLiteral("shown")
+                                        : QStringLiteral("hidden"),
+                                    msg->Text1->text(), msg->Text2->text()));
+            WaitMilliseconds(ms);
+        };
+        form->Form_Load();
+        services.log.take();
+    }
+
+    AppFolder app;
+    SettingsFiles files{app.path(), app.file(QStringLiteral("vbmail.ini"))};
+    NMailLibrary library;
+    RecordingServices services;
+    std::unique_ptr<MainForm> form;
+    QStringList reports;
+};
+
+// Presses OK on the "エラー" box when it shows, remembering its text.
+struct BoxAnswerer
+{
+    BoxAnswerer()
+    {
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            seen.append(box->windowTitle() + u'|' + box->text());
+            box->button(QMessageBox::Ok)->click();
+        });
+        timer.start(20);
+    }
+    QTimer timer;
+    QStringList seen;
+};
+
+} // namespace
+
+class TestCheckProgram : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        m_server = std::make_unique<Dovecot>(Dovecot::Tls::Off);
+        QVERIFY2(m_server->isRunning(), qPrintable(m_server->error()));
+    }
+    void cleanupTestCase() { m_server.reset(); }
+    void init() { m_server->clearMailbox(); }
+
+    void newMail()
+    {
+        m_server->addMessages(3, 3000);
+        Program p(*m_server);
+        QCOMPARE(p.form->shownPicture(), QStringLiteral("infant.gif"));
+
+        p.form->Picture7_Click();
+
+        QCOMPARE(p.reports, QStringList({"shown 新着メールが有ります|3"}));
+        QVERIFY(!p.form->checkCycle().msgForm().isLoaded());
+        QCOMPARE(p.form->shownPicture(), QStringLiteral("wife.gif"));
+        QVERIFY(p.services.character.shown);
+        QCOMPARE(p.form->idPassForm()->IdText->text(), QStringLiteral("pelloway"));
+        QCOMPARE(p.form->values().AccountId, QStringLiteral("pelloway"));
+        QCOMPARE(m_server->messageFiles(), 3);
+        QVERIFY(p.services.log.with(QStringLiteral("ras:")).isEmpty());
+    }
+
+    void emptyMailboxHangsUpWhenChosen()
+    {
+        Program p(*m_server);
+        p.form->setForm()->SetHangUpChoice(1);
+        p.form->Picture7_Click();
+        QCOMPARE(p.reports, QStringList({"shown 新着メールはありませんでした。|0"}));
+        QCOMPARE(p.form->shownPicture(), QStringLiteral("infant.gif"));
+        QVERIFY(!p.services.character.shown);
+        QCOMPARE(p.services.log.with(QStringLiteral("ras:enum")).size(), 1);
+    }
+
+    void wrongPassword()
+    {
+        m_server->addMessages(2, 1000);
+        Program p(*m_server);
+        p.files.StoreAccount(QStringLiteral("pelloway"), QStringLiteral("not it"), true);
+        BoxAnswerer answerer;
+        p.form->Picture7_Click();
+        QCOMPARE(answerer.seen.size(), 1);
+        QVERIFY2(answerer.seen[0].startsWith(QStringLiteral("エラー|")) &&
+                     answerer.seen[0].contains(QStringLiteral("Authentication failed")),
+                 qPrintable(answerer.seen[0]));
+        QCOMPARE(p.reports, QStringList({"shown 新着メールはありませんでした。|-1"}));
+        QCOMPARE(m_server->messageFiles(), 2);
+    }
+
+    // Ticks and the menu command during the report's second start no second check.
+    void noSecondCheckDuringTheReport()
+    {
+        m_server->addMessages(1, 1000);
+        Program p(*m_server);
+        int clicks = 0;
+        QTimer again;
+        QObject::connect(&again, &QTimer::timeout, [&] {
+            ++clicks;
+            p.form->mcheck->trigger();
+        });
+        again.start(100);
+        p.form->Picture7_Click();
+        again.stop();
+        QVERIFY(clicks >= 2);
+        QCOMPARE(p.reports, QStringList({"shown 新着メールが有ります|1"}));
+    }
+
+private:
+    std::unique_ptr<Dovecot> m_server;
+};
+
+QTEST_MAIN(TestCheckProgram)
+#include "test_check_program.moc"
