@@ -1,4 +1,397 @@
-int main()
+// The POP3 client against a scripted server that misbehaves in the ways a real one will
+// not: every fault ends the call with an error and a reason, never a crash or a hang.
+
+#include "platform/pop3/Pop3Client.h"
+#include "support/ScriptedPop3Server.h"
+
+#include <QTcpServer>
+#include <QTest>
+#include <functional>
+#include <map>
+
+using namespace pelloway::pop3;
+using pelloway::test::ScriptedPop3Server;
+using Peer = ScriptedPop3Server::Peer;
+
+namespace {
+
+const QByteArray Greeting = "+OK ready <1.2@test>\r\n";
+const QByteArray PlainCaps = "+OK\r\nUSER\r\n.\r\n";
+const QByteArray PipelineCaps = "+OK\r\nUSER\r\nPIPELINING\r\n.\r\n";
+
+void Hello(Peer& peer, const QByteArray& caps = PlainCaps)
 {
-    return 0;
+    peer.send(Greeting);
+    peer.expect("CAPA");
+    peer.send(caps);
 }
+
+// USER, PASS, STAT and LIST answered one at a time; `sizes` are the LIST sizes.
+void Login(Peer& peer, const QList<int>& sizes)
+{
+    peer.expect("USER");
+    peer.send("+OK\r\n");
+    peer.expect("PASS");
+    peer.send("+OK logged in\r\n");
+    peer.expect("STAT");
+    peer.send("+OK " + QByteArray::number(sizes.size()) + " 0\r\n");
+    peer.expect("LIST");
+    QByteArray list = "+OK\r\n";
+    for (int i = 0; i < sizes.size(); ++i)
+        list += QByteArray::number(i + 1) + ' ' + QByteArray::number(sizes[i]) + "\r\n";
+    peer.send(list + ".\r\n");
+}
+
+enum class At
+{
+    Connect,
+    Login,
+    Fetch,
+};
+
+struct Fault
+{
+    std::function<void(Peer&)> script;
+    bool tls = false;
+    At at = At::Connect;
+    Pop3Error error = Pop3Error::None;
+    QString reason;
+};
+
+std::map<QByteArray, Fault> Faults()
+{
+    std::map<QByteArray, Fault> faults;
+    faults["-ERR greeting"] = {
+        [](Peer& p) { p.send("-ERR [SYS/TEMP] too busy\r\n"); }, false, At::Connect, Pop3Error::Greeting,
+        QStringLiteral("サーバーが接続を受け付けませんでした。(-ERR [SYS/TEMP] too busy)")};
+    faults["closed before the greeting"] = {[](Peer& p) { p.close(); }, false, At::Connect, Pop3Error::Closed,
+                                            QStringLiteral("サーバーとの接続が切れました。")};
+    faults["silent after connect"] = {[](Peer& p) { p.waitForClose(); }, false, At::Connect,
+                                      Pop3Error::Timeout,
+                                      QStringLiteral("サーバーの応答が時間切れになりました。")};
+    faults["garbage greeting"] = {[](Peer& p) { p.send("SSH-2.0-OpenSSH_9.2\r\n"); }, false, At::Connect,
+                                  Pop3Error::Protocol, QStringLiteral("サーバーの応答が正しくありません。(")};
+    faults["8 MB line without CRLF"] = {
+        [](Peer& p) { p.send("+OK " + QByteArray(8 << 20, 'A')); }, false, At::Connect, Pop3Error::Protocol,
+        QStringLiteral("サーバーの応答が正しくありません。(response line too long")};
+    faults["TLS handshake with a plain server"] = {[](Peer& p) { p.send(Greeting); }, true, At::Connect,
+                                                   Pop3Error::Certificate,
+                                                   QStringLiteral("暗号化通信を開始できませんでした。")};
+    faults["STLS refused"] = {[](Peer& p) {
+                                  Hello(p, "+OK\r\nSTLS\r\n.\r\n");
+                                  p.expect("STLS");
+                                  p.send("-ERR not now\r\n");
+                              },
+                              false, At::Connect, Pop3Error::Certificate,
+                              QStringLiteral("暗号化通信を開始できませんでした。(-ERR not now)")};
+    faults["plain bytes after STLS"] = {[](Peer& p) {
+                                            Hello(p, "+OK\r\nSTLS\r\n.\r\n");
+                                            p.expect("STLS");
+                                            p.send("+OK begin\r\n+OK injected\r\n");
+                                            p.waitForClose(5000);
+                                        },
+                                        false, At::Connect, Pop3Error::Certificate,
+                                        QStringLiteral("暗号化通信を開始できませんでした。")};
+    faults["wrong password"] = {[](Peer& p) {
+                                    Hello(p);
+                                    p.expect("USER");
+                                    p.send("+OK\r\n");
+                                    p.expect("PASS");
+                                    p.send("-ERR [AUTH] Authentication failed.\r\n");
+                                },
+                                false, At::Login, Pop3Error::Auth,
+                                QStringLiteral("認証に失敗しました。(-ERR [AUTH] Authentication failed.)")};
+    faults["STAT not a number"] = {[](Peer& p) {
+                                       Hello(p);
+                                       p.expect("USER");
+                                       p.send("+OK\r\n");
+                                       p.expect("PASS");
+                                       p.send("+OK\r\n");
+                                       p.expect("STAT");
+                                       p.send("+OK many\r\n");
+                                   },
+                                   false, At::Login, Pop3Error::Protocol,
+                                   QStringLiteral("サーバーの応答が正しくありません。(+OK many)")};
+    faults["STAT refused"] = {
+        [](Peer& p) {
+            Hello(p);
+            p.expect("USER");
+            p.send("+OK\r\n");
+            p.expect("PASS");
+            p.send("+OK\r\n");
+            p.expect("STAT");
+            p.send("-ERR [IN-USE] locked\r\n");
+        },
+        false, At::Login, Pop3Error::Mailbox,
+        QStringLiteral("メールボックスの状態を取得できませんでした。(-ERR [IN-USE] locked)")};
+    faults["closed in mid-message"] = {[](Peer& p) {
+                                           Hello(p);
+                                           Login(p, {100});
+                                           p.expect("RETR 1");
+                                           p.send("+OK\r\nSubject: cut\r\n\r\nhalf a li");
+                                           p.close();
+                                       },
+                                       false, At::Fetch, Pop3Error::Closed,
+                                       QStringLiteral("サーバーとの接続が切れました。")};
+    faults["stall in mid-message"] = {[](Peer& p) {
+                                          Hello(p);
+                                          Login(p, {100});
+                                          p.expect("RETR 1");
+                                          p.send("+OK\r\nSubject: slow\r\n");
+                                          p.waitForClose();
+                                      },
+                                      false, At::Fetch, Pop3Error::Timeout,
+                                      QStringLiteral("サーバーの応答が時間切れになりました。")};
+    faults["garbage for RETR"] = {[](Peer& p) {
+                                      Hello(p);
+                                      Login(p, {100});
+                                      p.expect("RETR 1");
+                                      p.send("<html>\r\n");
+                                  },
+                                  false, At::Fetch, Pop3Error::Protocol,
+                                  QStringLiteral("サーバーの応答が正しくありません。(")};
+    return faults;
+}
+
+} // namespace
+
+class TestPop3Faults : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void failsWithReason_data();
+    void failsWithReason();
+    void unreachableServers_data();
+    void unreachableServers();
+    void apopWithoutTimestampSendsNothing();
+    void messageLongerThanItsSize();
+    void bareLineFeedsAndNulBytes();
+    void refusedMessageLeavesTheRest();
+    void pipelinesWhenOffered();
+    void oneCommandAtATimeOtherwise();
+
+private:
+    static Pop3Options Quick()
+    {
+        Pop3Options options;
+        options.connectTimeoutMs = 5000;
+        options.responseTimeoutMs = 500;
+        return options;
+    }
+};
+
+void TestPop3Faults::failsWithReason_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    for (const auto& [name, fault] : Faults())
+        QTest::newRow(name.constData()) << name;
+}
+
+void TestPop3Faults::failsWithReason()
+{
+    QFETCH(QByteArray, name);
+    const Fault fault = Faults().at(name);
+    ScriptedPop3Server server(fault.script);
+    Pop3Client client(Quick());
+    const QString address =
+        (fault.tls ? QStringLiteral("pop3s://") : QString()) + QString::fromLatin1(server.address());
+    const bool connected = client.Connect(address);
+    QCOMPARE(connected, fault.at != At::Connect);
+    if (connected) {
+        const int count = client.Authenticate("user", "pass", false);
+        QCOMPARE(count >= 0, fault.at == At::Fetch);
+        if (count > 0)
+            QVERIFY(!client.Fetch(1));
+    }
+    QCOMPARE(client.Error(), fault.error);
+    QVERIFY2(client.Reason().startsWith(fault.reason), qPrintable(client.Reason()));
+    // After a broken dialogue every later call fails at once with the same reason.
+    QVERIFY(!client.Fetch(1));
+    client.Quit();
+    QCOMPARE(client.Error(), fault.error);
+    server.finish();
+}
+
+void TestPop3Faults::unreachableServers_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("error");
+    quint16 closedPort = 0;
+    {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        closedPort = probe.serverPort();
+    }
+    QTest::newRow("refused") << QStringLiteral("127.0.0.1:%1").arg(closedPort) << int(Pop3Error::Network);
+    QTest::newRow("no such name") << "no-such-host.invalid" << int(Pop3Error::HostNotFound);
+    QTest::newRow("bad name") << "pop3s://" << int(Pop3Error::BadServerName);
+}
+
+void TestPop3Faults::unreachableServers()
+{
+    QFETCH(QString, name);
+    QFETCH(int, error);
+    Pop3Client client(Quick());
+    QVERIFY(!client.Connect(name));
+    QCOMPARE(int(client.Error()), error);
+    QVERIFY(client.Reason().contains(u'。'));
+    QCOMPARE(client.Authenticate("user", "pass", false), -1);
+}
+
+void TestPop3Faults::apopWithoutTimestampSendsNothing()
+{
+    ScriptedPop3Server server([](Peer& p) {
+        p.send("+OK no stamp here\r\n");
+        p.expect("CAPA");
+        p.send(PlainCaps);
+        p.waitForClose(5000);
+    });
+    Pop3Client client(Quick());
+    QVERIFY(client.Connect(QString::fromLatin1(server.address())));
+    QCOMPARE(client.Authenticate("user", "secret", true), -1);
+    QCOMPARE(client.Error(), Pop3Error::ApopUnsupported);
+    QCOMPARE(client.Reason(), QStringLiteral("サーバーがAPOPに対応していません。(+OK no stamp here)"));
+    client.Quit();
+    server.finish();
+    QCOMPARE(server.commands(), (QList<QByteArray>{"CAPA", "QUIT"}));
+}
+
+void TestPop3Faults::messageLongerThanItsSize()
+{
+    const QByteArray body = QByteArray(5000, 'x') + "\r\n";
+    ScriptedPop3Server server([&](Peer& p) {
+        Hello(p);
+        Login(p, {10});
+        p.expect("RETR 1");
+        p.send("+OK\r\n" + body + ".\r\n");
+        p.waitForClose(5000);
+    });
+    Pop3Options options = Quick();
+    options.messageSlack = 16;
+    Pop3Client client(options);
+    QVERIFY(client.Connect(QString::fromLatin1(server.address())));
+    QCOMPARE(client.Authenticate("user", "pass", false), 1);
+    const Pop3Message* message = client.Fetch(1);
+    QVERIFY2(message, qPrintable(client.Reason()));
+    QCOMPARE(message->totalBytes, qint64(body.size()));
+    QCOMPARE(message->bytes, body.first(26));
+    client.Quit();
+}
+
+void TestPop3Faults::bareLineFeedsAndNulBytes()
+{
+    const QByteArray message("Subject: lf\n\nzero\0byte\n..dot\n", 29);
+    ScriptedPop3Server server([&](Peer& p) {
+        p.send("+OK lf server <3@x>\n");
+        p.expect("CAPA");
+        p.send("+OK\nUSER\n.\n");
+        p.expect("USER");
+        p.send("+OK\n");
+        p.expect("PASS");
+        p.send("+OK\n");
+        p.expect("STAT");
+        p.send("+OK 1 29\n");
+        p.expect("LIST");
+        p.send("+OK\n1 29\n.\n");
+        p.expect("RETR 1");
+        p.send("+OK\n" + message + ".\n");
+        p.waitForClose(5000);
+    });
+    Pop3Client client(Quick());
+    QVERIFY2(client.Connect(QString::fromLatin1(server.address())), qPrintable(client.Reason()));
+    QCOMPARE(client.Authenticate("user", "pass", false), 1);
+    QCOMPARE(client.Size(1), qint64(29));
+    const Pop3Message* fetched = client.Fetch(1);
+    QVERIFY2(fetched, qPrintable(client.Reason()));
+    QCOMPARE(fetched->bytes, QByteArray("Subject: lf\n\nzero\0byte\n.dot\n", 28));
+    client.Quit();
+}
+
+void TestPop3Faults::refusedMessageLeavesTheRest()
+{
+    ScriptedPop3Server server([](Peer& p) {
+        Hello(p);
+        Login(p, {20, 20});
+        p.expect("RETR 1");
+        p.send("-ERR message vanished\r\n");
+        p.expect("RETR 2");
+        p.send("+OK\r\nSubject: two\r\n\r\n.\r\n");
+        p.waitForClose(5000);
+    });
+    Pop3Client client(Quick());
+    QVERIFY(client.Connect(QString::fromLatin1(server.address())));
+    QCOMPARE(client.Authenticate("user", "pass", false), 2);
+    QVERIFY(!client.Fetch(1));
+    QCOMPARE(client.Error(), Pop3Error::Retrieve);
+    QCOMPARE(client.Reason(), QStringLiteral("メールを取得できませんでした。(-ERR message vanished)"));
+    const Pop3Message* two = client.Fetch(2);
+    QVERIFY2(two, qPrintable(client.Reason()));
+    QCOMPARE(two->bytes, QByteArray("Subject: two\r\n\r\n"));
+    client.Quit();
+}
+
+void TestPop3Faults::pipelinesWhenOffered()
+{
+    // The script reads every command of a batch before it answers any: a client that
+    // waited for each answer would stall here and time out.
+    ScriptedPop3Server server([](Peer& p) {
+        Hello(p, PipelineCaps);
+        for (const char* command : {"USER", "PASS", "STAT", "LIST"})
+            p.expect(command);
+        p.send("+OK\r\n+OK\r\n+OK 3 30\r\n+OK\r\n1 10\r\n2 10\r\n3 10\r\n.\r\n");
+        for (const char* command : {"RETR 1", "RETR 2", "RETR 3"})
+            p.expect(command);
+        p.send("+OK\r\nA: 1\r\n.\r\n+OK\r\nA: 2\r\n.\r\n+OK\r\nA: 3\r\n.\r\n");
+        p.expect("QUIT");
+        p.send("+OK bye\r\n");
+    });
+    Pop3Options options = Quick();
+    options.responseTimeoutMs = 5000;
+    Pop3Client client(options);
+    QVERIFY(client.Connect(QString::fromLatin1(server.address())));
+    QCOMPARE(client.Authenticate("user", "pass", false), 3);
+    for (int k = 1; k <= 3; ++k) {
+        const Pop3Message* message = client.Fetch(k);
+        QVERIFY2(message, qPrintable(client.Reason()));
+        QCOMPARE(message->bytes, "A: " + QByteArray::number(k) + "\r\n");
+    }
+    // Greeting, CAPA, the login batch, the RETR batch: the connect counts as one more.
+    QCOMPARE(client.RoundTrips(), 4);
+    client.Quit();
+    server.finish();
+    QCOMPARE(server.commands().size(), 9);
+}
+
+void TestPop3Faults::oneCommandAtATimeOtherwise()
+{
+    bool early = false;
+    ScriptedPop3Server server([&](Peer& p) {
+        Hello(p);
+        for (const char* command : {"USER", "PASS", "STAT"}) {
+            p.expect(command);
+            // Nothing more may arrive before this command is answered.
+            early = early || p.socket().bytesAvailable() > 0 || p.socket().waitForReadyRead(200);
+            p.send(QByteArray(command) == "STAT" ? "+OK 1 10\r\n" : "+OK\r\n");
+        }
+        p.expect("LIST");
+        p.send("+OK\r\n1 10\r\n.\r\n");
+        p.expect("RETR 1");
+        early = early || p.socket().waitForReadyRead(200);
+        p.send("+OK\r\nA: 1\r\n.\r\n");
+        p.expect("QUIT");
+        p.send("+OK bye\r\n");
+    });
+    Pop3Options options = Quick();
+    options.responseTimeoutMs = 5000;
+    Pop3Client client(options);
+    QVERIFY(client.Connect(QString::fromLatin1(server.address())));
+    QCOMPARE(client.Authenticate("user", "pass", false), 1);
+    QVERIFY(client.Fetch(1));
+    client.Quit();
+    server.finish();
+    QVERIFY(!early);
+}
+
+QTEST_GUILESS_MAIN(TestPop3Faults)
+#include "test_pop3_faults.moc"

@@ -63,7 +63,10 @@ Dovecot::~Dovecot()
 
 QString Dovecot::plainServer() const
 {
-    return QStringLiteral("127.0.0.1:%1").arg(m_plainPort);
+    // With STLS on offer the client checks the certificate, which names "localhost".
+    return QStringLiteral("%1:%2")
+        .arg(m_tlsPort ? QStringLiteral("localhost") : QStringLiteral("127.0.0.1"))
+        .arg(m_plainPort);
 }
 
 QString Dovecot::tlsServer() const
@@ -254,6 +257,7 @@ bool Dovecot::waitForGreeting()
 void Dovecot::addMessage(const QByteArray& message)
 {
     ++m_stored;
+    ++m_inMailbox;
     // Dovecot numbers new files by the time and the M part of their names.
     const QString name =
         QStringLiteral("1700000000.M%1P1.pelloway:2,").arg(m_stored, 8, 10, QLatin1Char('0'));
@@ -287,13 +291,14 @@ QByteArray Dovecot::MakeMessage(int k, int size)
 
 void Dovecot::addMessages(int count, int size)
 {
-    const int first = m_stored + 1;
+    const int first = m_inMailbox + 1;
     for (int k = first; k < first + count; ++k)
         addMessage(MakeMessage(k, size));
 }
 
 void Dovecot::clearMailbox()
 {
+    m_inMailbox = 0;
     for (const char* sub : {"cur", "new"}) {
         QDir folder(maildir() + u'/' + QString::fromLatin1(sub));
         for (const QString& name : folder.entryList(QDir::Files))

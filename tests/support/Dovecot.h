@@ -4,7 +4,7 @@
 //   test::Dovecot server;                 // starts it; check server.isRunning()
 //   server.addMessages(3, 2000);          // three generated 2000-byte messages
 //   library.Options().extraCaCertificates = server.caCertificates();
-//   library.NMailPop3Connect(server.plainServer().toLatin1());  // "127.0.0.1:port"
+//   library.NMailPop3Connect(server.plainServer().toLatin1());  // "localhost:port"
 //
 // Everything lives in a temporary folder: the config it writes, a CA and a server
 // certificate (for "localhost") made with openssl, the maildir, the log. Ports are picked
@@ -43,7 +43,8 @@ public:
 
     quint16 plainPort() const { return m_plainPort; }
     quint16 tlsPort() const { return m_tlsPort; } // 0 with Tls::Off
-    // "127.0.0.1:<plain port>"
+    // "localhost:<plain port>" (STLS, the certificate's name), or "127.0.0.1:<plain port>"
+    // with Tls::Off. The certificate does not name 127.0.0.1: use it to see a name refused.
     QString plainServer() const;
     // "pop3s://localhost:<tls port>"
     QString tlsServer() const;
@@ -56,7 +57,8 @@ public:
 
     // Stores one message (LF or CRLF line ends) after those already there.
     void addMessage(const QByteArray& message);
-    // Stores `count` messages of `size` bytes each (CRLF counted), made by MakeMessage.
+    // Stores `count` messages of `size` bytes each (CRLF counted), made by MakeMessage and
+    // numbered by their place in the mailbox (after three stored, the next is "Message 4").
     void addMessages(int count, int size);
     // Removes every message.
     void clearMailbox();
@@ -84,7 +86,8 @@ private:
     quint16 m_tlsPort = 0;
     uint m_uid = 0;
     uint m_gid = 0;
-    int m_stored = 0;
+    int m_stored = 0;    // files written so far: names stay unique
+    int m_inMailbox = 0; // messages since the last clearMailbox
 };
 
 } // namespace pelloway::test

@@ -265,7 +265,9 @@ bool Pop3Client::Connect(const QString& serverName)
     }
 
     QSslConfiguration config = QSslConfiguration::defaultConfiguration();
-    config.setCaCertificates(QSslConfiguration::systemCaCertificates() + m_options.extraCaCertificates);
+    // The system's store is read once per run; every connection starts from it.
+    static const QList<QSslCertificate> systemCas = QSslConfiguration::systemCaCertificates();
+    config.setCaCertificates(systemCas + m_options.extraCaCertificates);
     config.setPeerVerifyMode(QSslSocket::VerifyPeer);
     m_socket.setSslConfiguration(config);
     m_socket.setPeerVerifyName(m_address.host);

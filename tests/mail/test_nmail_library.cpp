@@ -1,0 +1,342 @@
+// The ten operations as the check calls them, against a private Dovecot and a scripted
+// server: counts, sizes, the four header texts in cp932, the body, reasons, and buffers
+// that are never written past.
+
+#include "mail/NMailLibrary.h"
+#include "platform/Ansi.h"
+#include "support/Dovecot.h"
+#include "support/ScriptedPop3Server.h"
+
+#include <QTest>
+#include <memory>
+#include <vector>
+
+using namespace pelloway;
+using test::Dovecot;
+using test::ScriptedPop3Server;
+
+namespace {
+
+constexpr int Guard = 32;
+constexpr char GuardByte = '~';
+
+// A caller's buffer with guard bytes on both sides.
+class Buffer
+{
+public:
+    explicit Buffer(int size, char fill = ' ') : m_memory(size_t(size + 2 * Guard), GuardByte)
+    {
+        std::fill(m_memory.begin() + Guard, m_memory.end() - Guard, fill);
+    }
+    std::span<char> span() { return {m_memory.data() + Guard, m_memory.size() - 2 * Guard}; }
+    // The bytes before the first NUL (all of them when there is none).
+    QByteArray text() const
+    {
+        const char* begin = m_memory.data() + Guard;
+        const size_t size = m_memory.size() - 2 * Guard;
+        const void* nul = std::memchr(begin, 0, size);
+        return QByteArray(begin, nul ? static_cast<const char*>(nul) - begin : qsizetype(size));
+    }
+    bool terminated() const { return std::memchr(m_memory.data() + Guard, 0, m_memory.size() - 2 * Guard); }
+    bool guardsIntact() const
+    {
+        for (int i = 0; i < Guard; ++i) {
+            if (m_memory[size_t(i)] != GuardByte || m_memory[m_memory.size() - 1 - size_t(i)] != GuardByte)
+                return false;
+        }
+        return true;
+    }
+
+private:
+    std::vector<char> m_memory;
+};
+
+struct Texts
+{
+    Buffer subject{Pop3Library::TextBufferSize + 1};
+    Buffer from{Pop3Library::TextBufferSize + 1};
+    Buffer date{Pop3Library::TextBufferSize + 1};
+    Buffer header{Pop3Library::TextBufferSize + 1};
+    bool intact() const
+    {
+        return subject.guardsIntact() && from.guardsIntact() && date.guardsIntact() && header.guardsIntact();
+    }
+};
+
+QByteArray Reason(NMailLibrary& library, int size = Pop3Library::TextBufferSize)
+{
+    Buffer buffer(Pop3Library::TextBufferSize + 1);
+    library.NMailGetMessage(0, buffer.span(), size);
+    return buffer.guardsIntact() && buffer.terminated() ? buffer.text() : QByteArray("<overrun>");
+}
+
+} // namespace
+
+class TestNMailLibrary : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void checksLikeTheCycle_data();
+    void checksLikeTheCycle();
+    void emptyMailbox();
+    void longHeaderFieldIsCut();
+    void failedConnects_data();
+    void failedConnects();
+    void wrongPasswordReason();
+    void reasonCutToTheCallersSize();
+    void badHandlesAndNumbers();
+    void messageLongerThanItsSize();
+
+private:
+    std::unique_ptr<NMailLibrary> makeLibrary() const;
+    std::unique_ptr<Dovecot> m_server;
+};
+
+void TestNMailLibrary::initTestCase()
+{
+    m_server = std::make_unique<Dovecot>();
+    QVERIFY2(m_server->isRunning(), qPrintable(m_server->error()));
+}
+
+void TestNMailLibrary::cleanupTestCase()
+{
+    m_server.reset();
+}
+
+void TestNMailLibrary::init()
+{
+    m_server->clearMailbox();
+}
+
+std::unique_ptr<NMailLibrary> TestNMailLibrary::makeLibrary() const
+{
+    pop3::Pop3Options options;
+    options.extraCaCertificates = m_server->caCertificates();
+    options.responseTimeoutMs = 10000;
+    auto library = std::make_unique<NMailLibrary>(options);
+    library->NMailInitializeWinSock();
+    library->NMailSetOption(1, 8192);
+    return library;
+}
+
+void TestNMailLibrary::checksLikeTheCycle_data()
+{
+    QTest::addColumn<bool>("apop");
+    QTest::addColumn<bool>("tls");
+    QTest::newRow("USER/PASS over STLS") << false << false;
+    QTest::newRow("APOP over TLS") << true << true;
+}
+
+void TestNMailLibrary::checksLikeTheCycle()
+{
+    QFETCH(bool, apop);
+    QFETCH(bool, tls);
+    const QByteArray japanese = "Subject: =?ISO-2022-JP?B?GyRCJUYlOSVIGyhC?= 1\r\n"
+                                "From: =?UTF-8?B?5aSq6YOO?= <taro@localhost>\r\n"
+                                "Date: Mon, 7 Dec 2026 09:00:00 +0900\r\n"
+                                "Message-ID: <jp.1@localhost>\r\n\r\n"
+                                "..dotted\r\nbody\r\n";
+    m_server->addMessage(japanese);
+    m_server->addMessages(2, 3000);
+
+    auto library = makeLibrary();
+    const QString server =
+        tls ? m_server->tlsServer() : QStringLiteral("localhost:%1").arg(m_server->plainPort());
+    const int handle = library->NMailPop3Connect(server.toLatin1());
+    QVERIFY2(handle != -1, Reason(*library).constData());
+    QCOMPARE(library->LastConnectFailure(), Pop3Library::ConnectFailure::None);
+    const int count = library->NMailPop3Authenticate(handle, m_server->user(), m_server->password(), apop);
+    QCOMPARE(count, 3);
+
+    const QList<QByteArray> bodies = {japanese,
+                                      Dovecot::MakeMessage(2, 3000), Dovecot::MakeMessage(3, 3000)};
+    for (int k = 1; k <= count; ++k) {
+        Texts texts;
+        library->NMailPop3GetMailStatus(handle, k, texts.subject.span(), texts.from.span(), texts.date.span(),
+                                        texts.header.span(), 0);
+        const int size = library->NMailPop3GetMailSize(handle, k);
+        QCOMPARE(size, int(bodies[k - 1].size()));
+        Buffer body(size + 1);
+        Texts again;
+        library->NMailPop3GetMail(handle, k, again.subject.span(), again.from.span(), again.date.span(),
+                                  again.header.span(), body.span(), 0, 0);
+        QVERIFY(texts.intact() && again.intact() && body.guardsIntact());
+        QCOMPARE(body.text(), bodies[k - 1]);
+        QCOMPARE(again.subject.text(), texts.subject.text());
+        if (k == 1) {
+            QCOMPARE(texts.subject.text(), ToAnsi(QStringLiteral("テスト 1")));
+            QCOMPARE(texts.from.text(), ToAnsi(QStringLiteral("太郎 <taro@localhost>")));
+            QCOMPARE(texts.date.text(), QByteArray("Mon, 7 Dec 2026 09:00:00 +0900"));
+            QCOMPARE(texts.header.text(), QByteArray("<jp.1@localhost>"));
+        } else {
+            QCOMPARE(texts.subject.text(), "Message " + QByteArray::number(k));
+            QCOMPARE(texts.header.text(), "<" + QByteArray::number(k) + ".pelloway@localhost>");
+        }
+    }
+    QCOMPARE(library->NMailPop3Close(handle), 0);
+    library->NMailEndWinSock();
+    QCOMPARE(m_server->messageFiles(), 3);
+}
+
+void TestNMailLibrary::emptyMailbox()
+{
+    auto library = makeLibrary();
+    const int handle = library->NMailPop3Connect(m_server->plainServer().toLatin1());
+    QVERIFY(handle != -1);
+    QCOMPARE(library->NMailPop3Authenticate(handle, m_server->user(), m_server->password(), false), 0);
+    QCOMPARE(library->NMailPop3Close(handle), 0);
+}
+
+void TestNMailLibrary::longHeaderFieldIsCut()
+{
+    // A subject of 10000 two-byte characters: 8192 bytes hold exactly 4096 of them.
+    const QString longSubject(10000, QChar(0x3042));
+    m_server->addMessage("Subject: " + longSubject.toUtf8() + "\r\nFrom: a@localhost\r\n\r\nbody\r\n");
+    auto library = makeLibrary();
+    const int handle = library->NMailPop3Connect(m_server->plainServer().toLatin1());
+    QCOMPARE(library->NMailPop3Authenticate(handle, m_server->user(), m_server->password(), false), 1);
+    Texts texts;
+    library->NMailPop3GetMailStatus(handle, 1, texts.subject.span(), texts.from.span(), texts.date.span(),
+                                    texts.header.span(), 0);
+    QVERIFY(texts.intact());
+    QCOMPARE(texts.subject.text(), ToAnsi(QString(4096, QChar(0x3042))));
+    QCOMPARE(texts.from.text(), QByteArray("a@localhost"));
+    QCOMPARE(texts.date.text(), QByteArray());
+    library->NMailPop3Close(handle);
+}
+
+void TestNMailLibrary::failedConnects_data()
+{
+    QTest::addColumn<int>("kind"); // 0 refused, 1 wrong host name, 2 bad server name
+    QTest::addColumn<int>("failure");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("refused") << 0 << int(Pop3Library::ConnectFailure::Network)
+                             << QStringLiteral("サーバーに接続できませんでした。(");
+    QTest::newRow("certificate for another name")
+        << 1 << int(Pop3Library::ConnectFailure::Certificate)
+        << QStringLiteral("サーバーの証明書を確認できませんでした。(");
+    QTest::newRow("not a server name") << 2 << int(Pop3Library::ConnectFailure::Network)
+                                       << QStringLiteral("サーバー名が正しくありません。(");
+}
+
+void TestNMailLibrary::failedConnects()
+{
+    QFETCH(int, kind);
+    QFETCH(int, failure);
+    QFETCH(QString, reason);
+    QByteArray server;
+    if (kind == 0) {
+        ScriptedPop3Server closed([](ScriptedPop3Server::Peer&) {});
+        server = "127.0.0.1:" + QByteArray::number(closed.port());
+        // Connect once so the scripted server ends; then nothing listens on its port.
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, closed.port());
+        socket.waitForConnected(2000);
+        closed.finish();
+    } else if (kind == 1) {
+        server = "pop3s://127.0.0.1:" + QByteArray::number(m_server->tlsPort());
+    } else {
+        server = "host:port";
+    }
+    auto library = makeLibrary();
+    QCOMPARE(library->NMailPop3Connect(server), -1);
+    QCOMPARE(int(library->LastConnectFailure()), failure);
+    const QString text = FromAnsi(Reason(*library));
+    QVERIFY2(text.startsWith(reason), qPrintable(text));
+    // A close for the failed connect is refused and leaves the connect's reason.
+    QCOMPARE(library->NMailPop3Close(-1), -1);
+}
+
+void TestNMailLibrary::wrongPasswordReason()
+{
+    auto library = makeLibrary();
+    const int handle = library->NMailPop3Connect(m_server->plainServer().toLatin1());
+    QVERIFY(handle != -1);
+    QVERIFY(library->NMailPop3Authenticate(handle, m_server->user(), "not-the-password", false) < 0);
+    QCOMPARE(Reason(*library),
+             ToAnsi(QStringLiteral("認証に失敗しました。(-ERR [AUTH] Authentication failed.)")));
+    QCOMPARE(library->NMailPop3Close(handle), 0);
+}
+
+void TestNMailLibrary::reasonCutToTheCallersSize()
+{
+    auto library = makeLibrary();
+    QCOMPARE(library->NMailPop3Connect("bad name"), -1);
+    const QByteArray full = Reason(*library);
+    QVERIFY(full.size() > 10);
+    // A size of 6 holds five bytes and the NUL: two whole cp932 characters.
+    QCOMPARE(Reason(*library, 6), full.first(4));
+    QCOMPARE(Reason(*library, 0), QByteArray());
+}
+
+void TestNMailLibrary::badHandlesAndNumbers()
+{
+    m_server->addMessages(1, 200);
+    auto library = makeLibrary();
+    Texts texts;
+    Buffer body(10);
+    QCOMPARE(library->NMailPop3Authenticate(7, "a", "b", false), -1);
+    QCOMPARE(FromAnsi(Reason(*library)), QStringLiteral("接続が正しくありません。"));
+    const int handle = library->NMailPop3Connect(m_server->plainServer().toLatin1());
+    QCOMPARE(library->NMailPop3Authenticate(handle, m_server->user(), m_server->password(), false), 1);
+    for (int k : {0, -1, 2}) {
+        QCOMPARE(library->NMailPop3GetMailSize(handle, k), -1);
+        QCOMPARE(library->NMailPop3GetMailStatus(handle, k, texts.subject.span(), texts.from.span(),
+                                                 texts.date.span(), texts.header.span(), 0),
+                 -1);
+        QCOMPARE(library->NMailPop3GetMail(handle, k, texts.subject.span(), texts.from.span(),
+                                           texts.date.span(), texts.header.span(), body.span(), 0, 0),
+                 -1);
+        QVERIFY(texts.intact() && body.guardsIntact());
+        QCOMPARE(texts.subject.text(), QByteArray());
+        QVERIFY(FromAnsi(Reason(*library)).startsWith(QStringLiteral("メール番号が正しくありません。")));
+    }
+    // The connection still works after the refusals; an empty body buffer is left alone.
+    Buffer none(0);
+    QCOMPARE(library->NMailPop3GetMail(handle, 1, texts.subject.span(), texts.from.span(), texts.date.span(),
+                                       texts.header.span(), none.span(), 0, 0),
+             0);
+    QVERIFY(none.guardsIntact());
+    QCOMPARE(texts.subject.text(), QByteArray("Message 1"));
+    QCOMPARE(library->NMailPop3Close(handle), 0);
+    QCOMPARE(library->NMailPop3Close(handle), -1);
+}
+
+void TestNMailLibrary::messageLongerThanItsSize()
+{
+    const QByteArray longMessage = "Subject: big\r\n\r\n" + QByteArray(100000, 'b') + "\r\n";
+    ScriptedPop3Server server([&](ScriptedPop3Server::Peer& p) {
+        p.send("+OK <9@x>\r\n");
+        p.expect("CAPA");
+        p.send("+OK\r\nPIPELINING\r\n.\r\n");
+        for (const char* command : {"USER", "PASS", "STAT", "LIST"})
+            p.expect(command);
+        p.send("+OK\r\n+OK\r\n+OK 1 40\r\n+OK\r\n1 40\r\n.\r\n");
+        p.expect("RETR 1");
+        p.send("+OK\r\n" + longMessage + ".\r\n");
+        p.expect("QUIT");
+        p.send("+OK\r\n");
+    });
+    auto library = makeLibrary();
+    const int handle = library->NMailPop3Connect(server.address());
+    QCOMPARE(library->NMailPop3Authenticate(handle, "u", "p", false), 1);
+    const int size = library->NMailPop3GetMailSize(handle, 1);
+    QCOMPARE(size, 40);
+    Texts texts;
+    Buffer body(size + 1);
+    QCOMPARE(library->NMailPop3GetMail(handle, 1, texts.subject.span(), texts.from.span(), texts.date.span(),
+                                       texts.header.span(), body.span(), 0, 0),
+             0);
+    QVERIFY(body.guardsIntact() && texts.intact());
+    QCOMPARE(body.text(), longMessage.first(40));
+    QCOMPARE(texts.subject.text(), QByteArray("big"));
+    QCOMPARE(library->NMailPop3Close(handle), 0);
+    server.finish();
+}
+
+QTEST_GUILESS_MAIN(TestNMailLibrary)
+#include "test_nmail_library.moc"
