@@ -68,15 +68,13 @@ void Form1::ShowFrame(int frame)
 
 void Form1::Timer1_Timer()
 {
+    // No flight while the left button moves the window. The window system's move ends with
+    // a release that reaches the window; the button state covers a release that went astray.
     if (m_drag == Drag::Follow)
         return;
     if (m_drag == Drag::System) {
-        // The window system reports no end of its move; while the window keeps moving the
-        // drag goes on, and a step that finds it still resumes the flight.
-        if (pos() != m_lastPlaced) {
-            m_lastPlaced = pos();
+        if (QGuiApplication::mouseButtons() & Qt::LeftButton)
             return;
-        }
         m_drag = Drag::None;
     }
     if (!m_state.Random)
@@ -107,7 +105,6 @@ void Form1::Form_MouseDown(int button, QPoint globalPos)
         QWindow* window = windowHandle();
         if (window && window->startSystemMove()) {
             m_drag = Drag::System;
-            m_lastPlaced = pos();
         } else {
             m_drag = Drag::Follow;
             m_grabOffset = globalPos - pos();

@@ -71,7 +71,6 @@ private:
     int m_frame = 0;
     Drag m_drag = Drag::None;
     QPoint m_grabOffset; // from the window's corner to the mouse, while following
-    QPoint m_lastPlaced; // where the window system's move last left the window
 };
 
 } // namespace pelloway
