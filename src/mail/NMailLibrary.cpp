@@ -113,13 +113,26 @@ const Pop3Message* NMailLibrary::Message(int handle, int mailNo)
     return message;
 }
 
-void NMailLibrary::WriteFields(const Pop3Message& message, std::span<char> subject, std::span<char> from,
-                               std::span<char> date, std::span<char> header)
+void NMailLibrary::WriteFields(int handle, const Pop3Message& message, std::span<char> subject,
+                               std::span<char> from, std::span<char> date, std::span<char> header)
 {
-    WriteText(subject, ToAnsi(pop3::HeaderField(message.bytes, "Subject")));
-    WriteText(from, ToAnsi(pop3::HeaderField(message.bytes, "From")));
-    WriteText(date, ToAnsi(pop3::HeaderField(message.bytes, "Date")));
-    WriteText(header, ToAnsi(pop3::HeaderField(message.bytes, "Message-ID")));
+    // Status and fetch of one message write the same four texts: work them out once.
+    if (m_fieldsHandle != handle || m_fieldsNumber != message.number) {
+        static constexpr const char* names[] = {"Subject", "From", "Date", "Message-ID"};
+        for (size_t i = 0; i < m_fields.size(); ++i) {
+            const QString text = pop3::HeaderField(message.bytes, names[i]);
+            bool ascii = true;
+            for (QChar c : text)
+                ascii = ascii && c.unicode() < 0x80;
+            m_fields[i] = ascii ? text.toLatin1() : ToAnsi(text);
+        }
+        m_fieldsHandle = handle;
+        m_fieldsNumber = message.number;
+    }
+    WriteText(subject, m_fields[0]);
+    WriteText(from, m_fields[1]);
+    WriteText(date, m_fields[2]);
+    WriteText(header, m_fields[3]);
 }
 
 int NMailLibrary::NMailPop3GetMailStatus(int handle, int mailNo, std::span<char> subject,
@@ -132,7 +145,7 @@ int NMailLibrary::NMailPop3GetMailStatus(int handle, int mailNo, std::span<char>
             WriteText(buffer, {});
         return -1;
     }
-    WriteFields(*message, subject, from, date, header);
+    WriteFields(handle, *message, subject, from, date, header);
     return 0;
 }
 
@@ -157,7 +170,7 @@ int NMailLibrary::NMailPop3GetMail(int handle, int mailNo, std::span<char> subje
             WriteText(buffer, {});
         return -1;
     }
-    WriteFields(*message, subject, from, date, header);
+    WriteFields(handle, *message, subject, from, date, header);
     if (!body.empty()) {
         const size_t n = std::min(size_t(message->bytes.size()), body.size() - 1);
         std::memcpy(body.data(), message->bytes.constData(), n);
@@ -175,6 +188,7 @@ int NMailLibrary::NMailPop3Close(int handle)
         return Failed(QStringLiteral("接続が正しくありません。"));
     it->second->Quit();
     m_connections.erase(it);
+    m_fieldsHandle = 0;
     return 0;
 }
 

@@ -12,6 +12,7 @@
 #include "platform/pop3/Pop3Client.h"
 
 #include <QString>
+#include <array>
 #include <map>
 #include <memory>
 
@@ -52,13 +53,17 @@ public:
 private:
     const pop3::Pop3Message* Message(int handle, int mailNo);
     int Failed(const QString& reason);
-    void WriteFields(const pop3::Pop3Message& message, std::span<char> subject, std::span<char> from,
-                     std::span<char> date, std::span<char> header);
+    void WriteFields(int handle, const pop3::Pop3Message& message, std::span<char> subject,
+                     std::span<char> from, std::span<char> date, std::span<char> header);
 
     pop3::Pop3Options m_options;
     std::map<int, std::unique_ptr<pop3::Pop3Client>> m_connections;
     int m_nextHandle = 1;
     QString m_lastReason;
+    // The four cp932 texts of the message last written, by handle and number.
+    std::array<QByteArray, 4> m_fields;
+    int m_fieldsHandle = 0;
+    int m_fieldsNumber = 0;
     ConnectFailure m_connectFailure = ConnectFailure::None;
 };
 

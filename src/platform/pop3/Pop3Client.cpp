@@ -4,6 +4,7 @@
 #include <QDeadlineTimer>
 #include <QSslConfiguration>
 #include <algorithm>
+#include <unistd.h>
 
 namespace pelloway::pop3 {
 
@@ -80,14 +81,15 @@ bool HasLineBreakOrNul(const QByteArray& text)
 
 } // namespace
 
-Pop3Client::Pop3Client(Pop3Options options) : m_options(std::move(options))
+Pop3Client::Pop3Client(Pop3Options options)
+    : m_options(std::move(options)), m_socket(std::make_unique<QTcpSocket>())
 {
-    m_socket.setReadBufferSize(ChunkSize);
+    m_socket->setReadBufferSize(ChunkSize);
 }
 
 Pop3Client::~Pop3Client()
 {
-    m_socket.abort();
+    m_socket->abort();
 }
 
 QByteArray Pop3Client::ApopDigest(const QByteArray& timestamp, const QByteArray& password)
@@ -126,15 +128,16 @@ QString Pop3Client::ServerWords() const
 bool Pop3Client::FailConnect(bool handshake, const QString& sentence)
 {
     m_stage = Stage::Dead;
-    const QAbstractSocket::SocketError error = m_socket.error();
-    const QString detail = Printable(m_socket.errorString().toUtf8());
-    m_socket.abort();
+    const QAbstractSocket::SocketError error = m_socket->error();
+    const QString detail = Printable(m_socket->errorString().toUtf8());
+    m_socket->abort();
     if (error == QAbstractSocket::SocketTimeoutError)
         return Fail(Pop3Error::ConnectTimeout, QStringLiteral("サーバーへの接続が時間切れになりました。"),
                     sentence);
     if (handshake) {
         QStringList problems;
-        for (const QSslError& sslError : m_socket.sslHandshakeErrors())
+        const QList<QSslError> errors = m_ssl ? m_ssl->sslHandshakeErrors() : QList<QSslError>();
+        for (const QSslError& sslError : errors)
             problems.append(sslError.errorString());
         if (!problems.isEmpty())
             return Fail(Pop3Error::Certificate, QStringLiteral("サーバーの証明書を確認できませんでした。"),
@@ -149,12 +152,12 @@ bool Pop3Client::FailConnect(bool handshake, const QString& sentence)
 
 bool Pop3Client::Send(const QByteArray& commands)
 {
-    if (m_socket.write(commands) != commands.size()) {
+    if (m_socket->write(commands) != commands.size()) {
         m_stage = Stage::Dead;
         return Fail(Pop3Error::Closed, QStringLiteral("サーバーとの接続が切れました。"),
-                    Printable(m_socket.errorString().toUtf8()));
+                    Printable(m_socket->errorString().toUtf8()));
     }
-    m_socket.flush();
+    m_socket->flush();
     m_sentSinceWait = true;
     return true;
 }
@@ -163,25 +166,25 @@ bool Pop3Client::FillBuffer()
 {
     m_buffer.resize(0);
     m_bufferPos = 0;
-    if (m_socket.bytesAvailable() == 0) {
+    if (m_socket->bytesAvailable() == 0) {
         if (m_sentSinceWait) {
             ++m_roundTrips;
             m_sentSinceWait = false;
         }
-        if (!m_socket.waitForReadyRead(m_readTimeoutMs) && m_socket.bytesAvailable() == 0) {
+        if (!m_socket->waitForReadyRead(m_readTimeoutMs) && m_socket->bytesAvailable() == 0) {
             m_stage = Stage::Dead;
-            if (m_socket.error() == QAbstractSocket::SocketTimeoutError &&
-                m_socket.state() == QAbstractSocket::ConnectedState) {
-                m_socket.abort();
+            if (m_socket->error() == QAbstractSocket::SocketTimeoutError &&
+                m_socket->state() == QAbstractSocket::ConnectedState) {
+                m_socket->abort();
                 return Fail(Pop3Error::Timeout, QStringLiteral("サーバーの応答が時間切れになりました。"));
             }
-            const QString detail = Printable(m_socket.errorString().toUtf8());
-            m_socket.abort();
+            const QString detail = Printable(m_socket->errorString().toUtf8());
+            m_socket->abort();
             return Fail(Pop3Error::Closed, QStringLiteral("サーバーとの接続が切れました。"), detail);
         }
     }
     m_buffer.resize(ChunkSize);
-    const qint64 n = m_socket.read(m_buffer.data(), ChunkSize);
+    const qint64 n = m_socket->read(m_buffer.data(), ChunkSize);
     m_buffer.resize(n > 0 ? qsizetype(n) : 0);
     return true;
 }
@@ -197,7 +200,7 @@ bool Pop3Client::Read(Pop3ResponseReader::Kind kind, qsizetype contentLimit)
                 return true;
             case Pop3ResponseReader::State::Failed:
                 m_stage = Stage::Dead;
-                m_socket.abort();
+                m_socket->abort();
                 return Fail(Pop3Error::Protocol, QStringLiteral("サーバーの応答が正しくありません。"),
                             QString::fromUtf8(m_reader.error()) + QStringLiteral(": ") +
                                 Printable(m_reader.statusLine().first(
@@ -239,16 +242,42 @@ bool Pop3Client::ReadCapabilities()
 bool Pop3Client::StartTls(int timeoutMs)
 {
     // Plain bytes after the point where TLS starts would be an injection: refuse them.
-    if (m_bufferPos < m_buffer.size() || m_socket.bytesAvailable() > 0) {
+    if (m_bufferPos < m_buffer.size() || m_socket->bytesAvailable() > 0) {
         m_stage = Stage::Dead;
-        m_socket.abort();
+        m_socket->abort();
         return Fail(Pop3Error::Certificate, QStringLiteral("暗号化通信を開始できませんでした。"),
                     QStringLiteral("unexpected data before the TLS handshake"));
     }
-    m_socket.startClientEncryption();
+    // The TLS library is loaded only now, for the connections that use it: a plain
+    // connection on a TCP socket starts quicker and smaller. The TCP connection moves to a
+    // TLS socket through a duplicate of its descriptor.
+    auto ssl = std::make_unique<QSslSocket>();
+    const int fd = ::dup(int(m_socket->socketDescriptor()));
+    if (fd < 0 || !ssl->setSocketDescriptor(fd)) {
+        if (fd >= 0)
+            ::close(fd);
+        m_stage = Stage::Dead;
+        m_socket->abort();
+        return Fail(Pop3Error::Certificate, QStringLiteral("暗号化通信を開始できませんでした。"),
+                    QStringLiteral("cannot hand the connection to TLS"));
+    }
+    m_socket->abort();
+    m_ssl = ssl.get();
+    m_socket = std::move(ssl);
+    m_socket->setReadBufferSize(ChunkSize);
+    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+
+    // The system's store is read once per run, when the first connection needs it.
+    static const QList<QSslCertificate> systemCas = QSslConfiguration::systemCaCertificates();
+    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+    config.setCaCertificates(systemCas + m_options.extraCaCertificates);
+    config.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    m_ssl->setSslConfiguration(config);
+    m_ssl->setPeerVerifyName(m_address.host);
+    m_ssl->startClientEncryption();
     m_sentSinceWait = false;
     ++m_roundTrips;
-    if (!m_socket.waitForEncrypted(timeoutMs))
+    if (!m_ssl->waitForEncrypted(timeoutMs))
         return FailConnect(true, {});
     return true;
 }
@@ -264,22 +293,14 @@ bool Pop3Client::Connect(const QString& serverName)
                     Printable(serverName.toUtf8()));
     }
 
-    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
-    // The system's store is read once per run; every connection starts from it.
-    static const QList<QSslCertificate> systemCas = QSslConfiguration::systemCaCertificates();
-    config.setCaCertificates(systemCas + m_options.extraCaCertificates);
-    config.setPeerVerifyMode(QSslSocket::VerifyPeer);
-    m_socket.setSslConfiguration(config);
-    m_socket.setPeerVerifyName(m_address.host);
-
     const QDeadlineTimer deadline(m_options.connectTimeoutMs);
     m_readTimeoutMs = m_options.responseTimeoutMs;
-    m_socket.connectToHost(m_address.host, m_address.port);
+    m_socket->connectToHost(m_address.host, m_address.port);
     ++m_roundTrips;
-    if (!m_socket.waitForConnected(int(std::max<qint64>(deadline.remainingTime(), 1))))
+    if (!m_socket->waitForConnected(int(std::max<qint64>(deadline.remainingTime(), 1))))
         return FailConnect(false, {});
     // Commands are small and often pipelined: send them at once.
-    m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     if (m_address.implicitTls && !StartTls(int(std::max<qint64>(deadline.remainingTime(), 1))))
         return false;
 
@@ -288,18 +309,18 @@ bool Pop3Client::Connect(const QString& serverName)
     m_greeting = m_reader.statusLine();
     if (!m_reader.ok()) {
         m_stage = Stage::Dead;
-        m_socket.abort();
+        m_socket->abort();
         return Fail(Pop3Error::Greeting, QStringLiteral("サーバーが接続を受け付けませんでした。"),
                     ServerWords());
     }
     if (!ReadCapabilities())
         return false;
-    if (m_caps.stls && !m_socket.isEncrypted()) {
+    if (m_caps.stls && !Encrypted()) {
         if (!Send("STLS\r\n") || !Read(Pop3ResponseReader::Kind::SingleLine))
             return false;
         if (!m_reader.ok()) {
             m_stage = Stage::Dead;
-            m_socket.abort();
+            m_socket->abort();
             return Fail(Pop3Error::Certificate, QStringLiteral("暗号化通信を開始できませんでした。"),
                         ServerWords());
         }
@@ -398,7 +419,7 @@ int Pop3Client::Authenticate(const QByteArray& user, const QByteArray& password,
     qint64 count = 0;
     if (statOk && (stat.isEmpty() || !ParseNumber(stat[0], count) || count > MaxMessages)) {
         m_stage = Stage::Dead;
-        m_socket.abort();
+        m_socket->abort();
         Fail(Pop3Error::Protocol, QStringLiteral("サーバーの応答が正しくありません。"), statWords);
         return -1;
     }
@@ -507,17 +528,17 @@ void Pop3Client::Quit()
 {
     const Pop3Error error = m_error;
     const QString reason = m_reason;
-    if (m_socket.state() == QAbstractSocket::ConnectedState) {
+    if (m_socket->state() == QAbstractSocket::ConnectedState) {
         const bool waitForAnswer = m_stage != Stage::Dead && m_inFlight.empty();
         m_readTimeoutMs = std::min(QuitTimeoutMs, m_options.responseTimeoutMs);
         if (Send("QUIT\r\n")) {
             if (waitForAnswer)
                 Read(Pop3ResponseReader::Kind::SingleLine);
-            else if (m_socket.bytesToWrite() > 0)
-                m_socket.waitForBytesWritten(100);
+            else if (m_socket->bytesToWrite() > 0)
+                m_socket->waitForBytesWritten(100);
         }
     }
-    m_socket.abort();
+    m_socket->abort();
     m_stage = Stage::Dead;
     m_inFlight.clear();
     m_message = {};

@@ -17,7 +17,9 @@
 #include <QSslCertificate>
 #include <QSslSocket>
 #include <QString>
+#include <QTcpSocket>
 #include <deque>
+#include <memory>
 #include <vector>
 
 namespace pelloway::pop3 {
@@ -96,7 +98,7 @@ public:
     void Quit();
 
     int MessageCount() const { return m_count; }
-    bool Encrypted() const { return m_socket.isEncrypted(); }
+    bool Encrypted() const { return m_ssl && m_ssl->isEncrypted(); }
     const Pop3Capabilities& Capabilities() const { return m_caps; }
     const QByteArray& Greeting() const { return m_greeting; }
     Pop3Error Error() const { return m_error; }
@@ -135,7 +137,8 @@ private:
     QString ServerWords() const;
 
     Pop3Options m_options;
-    QSslSocket m_socket;
+    std::unique_ptr<QTcpSocket> m_socket; // becomes a QSslSocket when TLS starts
+    QSslSocket* m_ssl = nullptr;          // m_socket once it is one
     ServerAddress m_address;
     Stage m_stage = Stage::Fresh;
     Pop3Capabilities m_caps;

@@ -13,8 +13,12 @@ void Pop3ResponseReader::expect(Kind kind, qsizetype contentLimit)
     m_limit = contentLimit < 0 ? 0 : contentLimit;
     m_total = 0;
     m_status.clear();
-    m_content.clear();
+    m_content = QByteArray();
     m_error.clear();
+    // Room for the whole content at once: pages never written cost no memory, and the
+    // buffer is not copied while it grows.
+    if (m_kind == Kind::MultiLine && m_limit > 0)
+        m_content.reserve(qMin<qsizetype>(m_limit, 16 * 1024 * 1024));
 }
 
 QByteArray Pop3ResponseReader::statusText() const
@@ -96,13 +100,24 @@ qsizetype Pop3ResponseReader::feedData(QByteArrayView input)
             m_phase = Phase::InLine;
             [[fallthrough]];
         case Phase::InLine: {
-            // Copy up to and including the next line feed in one go.
+            // Pass whole lines through in one run until a line starts with a dot (stuffing
+            // or the end) or the input ends.
             const char* from = input.data() + i;
-            const char* lf = static_cast<const char*>(std::memchr(from, '\n', size_t(n - i)));
-            const qsizetype len = lf ? (lf - from) + 1 : n - i;
-            keep(QByteArrayView(from, len));
-            i += len;
-            if (lf)
+            const char* end = input.data() + n;
+            const char* p = from;
+            bool atLineStart = false;
+            while (const void* lf = std::memchr(p, '\n', size_t(end - p))) {
+                p = static_cast<const char*>(lf) + 1;
+                if (p == end || *p == '.') {
+                    atLineStart = true;
+                    break;
+                }
+            }
+            if (!atLineStart)
+                p = end;
+            keep(QByteArrayView(from, p - from));
+            i += p - from;
+            if (atLineStart)
                 m_phase = Phase::LineStart;
             break;
         }
