@@ -134,7 +134,7 @@ private slots:
         QCOMPARE(m_server->messageFiles(), 2);
     }
 
-    // Ticks and the menu command during the report's second start no second check.
+    // Clicks on the check button during the report's second start no second check.
     void noSecondCheckDuringTheReport()
     {
         m_server->addMessages(1, 1000);
@@ -143,7 +143,7 @@ private slots:
         QTimer again;
         QObject::connect(&again, &QTimer::timeout, [&] {
             ++clicks;
-            p.form->mcheck->trigger();
+            p.form->Picture7->click();
         });
         again.start(100);
         p.form->Picture7_Click();
