@@ -178,14 +178,17 @@ void CheckCycle::CheckNewMail()
     if (messageCount > 0) {
         // 10. New mail: the new-mail picture, the report, the character window.
         m_host.ShowPicture(QStringLiteral("wife.gif"));
-        report(NewMailText, QString::number(messageCount));
+        if (!report(NewMailText, QString::number(messageCount)))
+            return;
         m_host.ShowCharacterWindow();
     } else if (unreached.isEmpty()) {
         // 9. No new mail, or a failed login with its negative result.
-        report(NoNewMailText, QString::number(messageCount));
+        if (!report(NoNewMailText, QString::number(messageCount)))
+            return;
     } else {
         // A check that never reached a server says so, with no number.
-        report(unreached, QString());
+        if (!report(unreached, QString()))
+            return;
     }
 
     // 11. Hang up when chosen, whatever the check found.
@@ -193,7 +196,7 @@ void CheckCycle::CheckNewMail()
         m_host.Command5_Click();
 }
 
-void CheckCycle::report(const QString& message, const QString& number)
+bool CheckCycle::report(const QString& message, const QString& number)
 {
     // The first touch loads the window, and its load step shows it topmost.
     MsgForm& form = m_msgForm.get();
@@ -203,6 +206,8 @@ void CheckCycle::report(const QString& message, const QString& number)
     if (wait)
         wait(ReportMilliseconds);
     m_msgForm.unload();
+    // A program told to end during the wait ends at once: the check goes no further.
+    return !ProgramEnding();
 }
 
 } // namespace pelloway

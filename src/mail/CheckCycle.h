@@ -25,7 +25,8 @@ public:
     ~CheckCycle();
 
     // Runs one check to its end. A call while a check is running (from a tick or a menu
-    // command delivered during its waits) does nothing.
+    // command delivered during its waits) does nothing. When the program is told to end
+    // during the report, the check stops there.
     void CheckNewMail();
     bool IsRunning() const { return m_running; }
 
@@ -57,7 +58,8 @@ public:
 private:
     QString libraryMessage(std::span<char> buffer);
     void fail(const QString& reason);
-    void report(const QString& message, const QString& number);
+    // False when the program began ending during the report's wait.
+    bool report(const QString& message, const QString& number);
 
     Pop3Library& m_library;
     SettingsFiles& m_files;

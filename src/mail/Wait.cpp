@@ -8,6 +8,15 @@
 
 namespace pelloway {
 
+namespace {
+bool s_ending = false;
+}
+
+bool ProgramEnding()
+{
+    return s_ending;
+}
+
 std::uint32_t TickCount()
 {
     static const QElapsedTimer start = [] {
@@ -25,8 +34,10 @@ bool WaitMilliseconds(int ms)
 
 bool WaitMilliseconds(int ms, const TickSource& tick)
 {
-    if (!QCoreApplication::instance())
+    if (s_ending || !QCoreApplication::instance()) {
+        s_ending = true;
         return false;
+    }
     const std::uint32_t t0 = tick();
     // Unsigned subtraction measures across a wrap of the tick.
     const auto elapsed = [&] { return std::int64_t(std::uint32_t(tick() - t0)); };
@@ -51,6 +62,7 @@ bool WaitMilliseconds(int ms, const TickSource& tick)
         loop.exec();
         if (!timedOut) {
             // Not our timer: the application asked every event loop to leave.
+            s_ending = true;
             return false;
         }
         passed = elapsed();

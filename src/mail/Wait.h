@@ -20,4 +20,7 @@ std::uint32_t TickCount();
 bool WaitMilliseconds(int ms);
 bool WaitMilliseconds(int ms, const TickSource& tick);
 
+// True once a wait has seen the program ending; it stays true from then on.
+bool ProgramEnding();
+
 } // namespace pelloway

@@ -3,6 +3,7 @@
 
 #include "CheckFakes.h"
 #include "mail/CheckCycle.h"
+#include "mail/Wait.h"
 #include "settings/SettingsFiles.h"
 #include "settings/SharedValues.h"
 #include "support/TestSupport.h"
@@ -365,6 +366,23 @@ private slots:
         });
         CheckCycle::ShowErrorBox(QStringLiteral("server said no"));
         QCOMPARE(seen, QStringLiteral("エラー|server said no"));
+    }
+
+    // Must stay last. A program told to end during the report ends there: no character
+    // window, no hang-up, no window left.
+    void programEndsDuringTheReport()
+    {
+        Rig rig;
+        rig.pop3.authenticateResult = 3;
+        rig.host.hangUpChoice = 1;
+        rig.duringWait = [] {
+            QTimer::singleShot(10, [] { QCoreApplication::exit(0); });
+            QVERIFY(!WaitMilliseconds(600000));
+        };
+        rig.cycle.CheckNewMail();
+        QCOMPARE(rig.log.last(), QStringLiteral("report 1000 新着メールが有ります|3"));
+        QVERIFY(!rig.cycle.msgForm().isLoaded());
+        QVERIFY(!rig.cycle.IsRunning());
     }
 };
 

@@ -14,6 +14,8 @@ class TestCheckHelpers : public QObject
 {
     Q_OBJECT
 private slots:
+    void notEndingAtStart() { QVERIFY(!ProgramEnding()); }
+
     void trimAtNul_data()
     {
         QTest::addColumn<QByteArray>("bytes");
@@ -113,6 +115,7 @@ private slots:
     {
         QTimer::singleShot(20, this, [] { QCoreApplication::exit(0); });
         QVERIFY(!WaitMilliseconds(600000));
+        QVERIFY(ProgramEnding());
         QVERIFY(!WaitMilliseconds(600000));
     }
 };
