@@ -25,7 +25,8 @@ public:
     DBusMock& operator=(const DBusMock&) = delete;
 
     // Starts the bus daemon and points DBUS_SYSTEM_BUS_ADDRESS at it. Call it before the
-    // process first uses QDBusConnection::systemBus(), which keeps the address it finds then.
+    // process first uses QDBusConnection::systemBus(), which keeps the address it finds then;
+    // programs started afterwards inherit the address (or pass address() to them).
     bool startBus();
     QString address() const { return m_address; }
 

@@ -115,7 +115,11 @@ bool NetworkManagerDialUp::IsDialUpType(const QString& type)
     return types.contains(type);
 }
 
-NetworkManagerDialUp::~NetworkManagerDialUp() = default;
+NetworkManagerDialUp::~NetworkManagerDialUp()
+{
+    // However the program ends, hang-ups already asked for are not dropped.
+    Flush();
+}
 
 QDBusConnection& NetworkManagerDialUp::bus()
 {
