@@ -3,16 +3,24 @@
 #include "platform/Fonts.h"
 #include "platform/Twips.h"
 
+#include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 
 namespace pelloway {
 
 void SetUpDialog(QWidget* dialog, int clientWidthTwips, int clientHeightTwips)
 {
     SetClientSizeTwips(dialog, clientWidthTwips, clientHeightTwips);
+    // Centred on the screen when first shown.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect area(QPoint(), dialog->size());
+        area.moveCenter(screen->availableGeometry().center());
+        dialog->move(area.topLeft());
+    }
     dialog->setAutoFillBackground(true);
     QPalette palette = dialog->palette();
     palette.setColor(QPalette::Window, DialogFace);

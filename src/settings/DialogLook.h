@@ -18,7 +18,8 @@ inline const QColor DialogFace(192, 192, 192);
 inline const QColor CaptionBlue(0, 0, 255);
 inline const QColor CaptionRed(255, 0, 0);
 
-// Fixed client size in twips, the face colour, the 9-point design font and the program icon.
+// Fixed client size in twips, centred on the screen, the face colour, the 9-point design font
+// and the program icon.
 void SetUpDialog(QWidget* dialog, int clientWidthTwips, int clientHeightTwips);
 
 // A label placed in twips with its text colour.

@@ -10,9 +10,11 @@
 
 #include <QCheckBox>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 
 using namespace pelloway;
@@ -369,6 +371,7 @@ private slots:
         SetForm& form = m_form->get();
         QCOMPARE(form.windowTitle(), QStringLiteral("設定"));
         QCOMPARE(form.size(), TwipsRect(0, 0, 3105, 2580).size());
+        QCOMPARE(form.geometry().center(), QGuiApplication::primaryScreen()->availableGeometry().center());
         auto* widget = form.findChild<QWidget*>(control);
         QVERIFY(widget);
         QCOMPARE(widget->geometry(), TwipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
