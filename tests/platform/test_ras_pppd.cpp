@@ -248,6 +248,40 @@ private slots:
             QVERIFY2(stateOf(pid) == 'S', qPrintable(QString::number(pid)));
     }
 
+    // A line started by root stays up when an ordinary user's program hangs up: the signal is
+    // refused and the refusal is not an error.
+    void rootLineStaysForUser()
+    {
+        if (::geteuid() != 0)
+            QSKIP("needs root to start a line that a user may not end");
+        if (!FindHandStartedPppd().empty())
+            QSKIP("a pppd runs on this machine; it is left alone");
+        QTemporaryDir dir;
+        const QString pppd = dir.filePath(QStringLiteral("pppd"));
+        QVERIFY(QFile::copy(QStringLiteral("/bin/sleep"), pppd));
+        Fakes fakes;
+        const pid_t rootLine = fakes.spawn(pppd, {QStringLiteral("600")});
+        QVERIFY(waitFor([&] { return commOf(rootLine) == "pppd" && stateOf(rootLine) == 'S'; }));
+
+        // The hang-up runs in a child that has become "nobody"; its exit code tells what it saw.
+        const pid_t user = ::fork();
+        QVERIFY(user >= 0);
+        if (user == 0) {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                ::_exit(10);
+            PppdDialUp source;
+            const std::vector<DialUpLink> links = source.List(QDeadlineTimer(1000));
+            if (links.size() != 1 || links[0].deviceName != QString::number(rootLine))
+                ::_exit(11);
+            ::_exit(source.HangUp(links[0].key) ? 12 : 0);
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(user, &status, 0), user);
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 0); // listed, refused, reported as not sent
+        QCOMPARE(stateOf(rootLine), 'S');
+    }
+
     // A listed link that ended before its hang-up is skipped quietly; the pidfd keeps a pid
     // reused meanwhile from being signalled.
     void linkGoneBeforeHangUp()
