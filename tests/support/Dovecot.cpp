@@ -6,8 +6,10 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+#include <csignal>
 #include <grp.h>
 #include <pwd.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -222,6 +224,8 @@ bool Dovecot::start(Tls tls)
         return false;
     }
 
+    // Should the test be killed before its destructor runs, Dovecot goes with it.
+    m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     m_process.start(QString::fromLatin1(DovecotProgram),
                     {QStringLiteral("-F"), QStringLiteral("-c"), dir + QStringLiteral("/dovecot.conf")});
     if (!m_process.waitForStarted(5000)) {

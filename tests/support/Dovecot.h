@@ -12,7 +12,7 @@
 // the start, unless constructed with Tls::Off (then `ssl = no`: plain POP3 only). The
 // greeting carries an APOP timestamp; one user, user() / password(). Works as root (mail
 // stored as nobody) and as a normal user. The destructor stops Dovecot by its PID and
-// removes the folder.
+// removes the folder; a test process that is killed takes its Dovecot along.
 
 #include <QByteArray>
 #include <QList>
