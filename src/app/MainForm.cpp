@@ -157,6 +157,8 @@ void MainForm::buildControls()
     connect(Command5, &QPushButton::clicked, this, [this] { Command5_Click(); });
     connect(Picture7, &QPushButton::clicked, this, [this] { Picture7_Click(); });
 
+    buildMenus();
+
     Timer1 = new QTimer(this);
     Timer1->setInterval(100);
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });

@@ -10,7 +10,10 @@
 #include <functional>
 #include <memory>
 
+class QAction;
 class QCheckBox;
+class QMenu;
+class QUrl;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -76,6 +79,18 @@ public:
     void Command5_Click() override;
     void CloseTune();
 
+    // Menus and the picture buttons they duplicate.
+    void Picture1_Click();  // the settings dialog
+    void Picture8_Click();  // always on top, on and off
+    void Picture8_MouseMove();
+    void Picture10_Click(); // the maker's home page
+    void Command1_Click();  // shows the character window
+    void mhenkou_Click();   // "イベント確認"
+    void mebentend_Click(); // "イベント終了"
+    int topmostClickCount() const { return m_topmostClickCount; }
+    // The address "作者のホームページ" opens.
+    static QUrl HomePageUrl(const QString& appFolder);
+
     // The dialogs, each created on first use.
     FormHolder<SetForm>& setForm() { return m_setForm; }
     FormHolder<OptionForm>& optionForm() { return m_optionForm; }
@@ -129,12 +144,25 @@ public:
     QPushButton* Picture1 = nullptr;
     QPushButton* Picture10 = nullptr;
     QPushButton* Picture8 = nullptr;
+    QMenu* mfile = nullptr;
+    QAction* mcheck = nullptr;
+    QAction* mline2 = nullptr;
+    QAction* mset = nullptr;
+    QAction* mzenmen = nullptr;
+    QAction* mline3 = nullptr;
+    QAction* mhp = nullptr;
+    QMenu* mgazou = nullptr;
+    QAction* mhenkou = nullptr;
+    QAction* mline5 = nullptr;
+    QAction* mebentend = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildControls();
+    void buildMenus();
+    bool eventFilter(QObject* watched, QEvent* event) override;
     unsigned mci(QByteArrayView command);
 
     SettingsFiles& m_files;
@@ -149,6 +177,7 @@ private:
     QString m_shownPicture;
     int m_label1Left = 0;
     bool m_ending = false;
+    int m_topmostClickCount = 0;
     bool m_triggerSpent = false; // Timer1 started a check for the current minute count
 };
 

@@ -5,8 +5,8 @@
 #include "character/Form1Window.h"
 #include "mail/NMailLibrary.h"
 #include "platform/Mci.h"
-#include "platform/mci/FluidSynthMci.h"
 #include "platform/Runtime.h"
+#include "platform/mci/FluidSynthMci.h"
 #include "platform/ras/SystemRas.h"
 #include "settings/SettingsFiles.h"
 

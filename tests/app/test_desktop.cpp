@@ -1,0 +1,306 @@
+// The whole program as a user meets it: a real X server with a window manager, the real
+// executable started from a prepared program folder and working folder, a private Dovecot
+// with three messages and a private NetworkManager offering dial-up connections. The user
+// chooses "ファイル" → "新着メールチェック" with the mouse and keyboard (xdotool); the test
+// watches what appears on the screen. Screenshots of a failing run are kept in
+// e2e-artifacts/ beside the test's working directory.
+
+#include "mail/MsgForm.h"
+#include "platform/Fonts.h"
+#include "support/DBusMock.h"
+#include "support/Dovecot.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QImage>
+#include <QImageReader>
+#include <QLineEdit>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QTest>
+#include <memory>
+
+using namespace pelloway;
+using namespace pelloway::test;
+
+namespace {
+
+QString run(const QString& program, const QStringList& args, int timeoutMs = 10000)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+        return {};
+    }
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+// The first visible window whose name matches exactly, waiting up to `timeoutMs`.
+QString findWindow(const QString& name, int timeoutMs)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < timeoutMs) {
+        const QString ids = run(QStringLiteral("xdotool"),
+                                {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                 QStringLiteral("--name"), u'^' + QRegularExpression::escape(name) + u'$'});
+        if (!ids.isEmpty())
+            return ids.split(u'\n').first();
+        QTest::qWait(50);
+    }
+    return {};
+}
+
+QRect windowGeometry(const QString& id)
+{
+    const QString shell =
+        run(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), id});
+    QMap<QString, int> v;
+    for (const QString& line : shell.split(u'\n')) {
+        const auto kv = line.split(u'=');
+        if (kv.size() == 2)
+            v[kv[0]] = kv[1].toInt();
+    }
+    return QRect(v.value(QStringLiteral("X")), v.value(QStringLiteral("Y")), v.value(QStringLiteral("WIDTH")),
+                 v.value(QStringLiteral("HEIGHT")));
+}
+
+QImage grab(const QString& id)
+{
+    return QGuiApplication::primaryScreen()
+        ->grabWindow(WId(id.toULongLong()))
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+// Share of pixels of `a` equal to those of `b` over a's size (0 when b is smaller).
+double sameShare(const QImage& a, const QImage& b)
+{
+    if (a.isNull() || b.width() < a.width() || b.height() < a.height())
+        return 0;
+    qint64 same = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x)
+            same += a.pixel(x, y) == b.pixel(x, y);
+    }
+    return double(same) / (qint64(a.width()) * a.height());
+}
+
+// Best match of a screen region against the frames of an animated picture.
+double matchesPicture(const QImage& region, const QString& file)
+{
+    QImageReader reader(file);
+    double best = 0;
+    while (true) {
+        const QImage frame = reader.read();
+        if (frame.isNull())
+            break;
+        const QImage f = frame.convertToFormat(QImage::Format_RGB32);
+        const QRect common = QRect(QPoint(), f.size()).intersected(QRect(QPoint(), region.size()));
+        best = std::max(best, sameShare(f.copy(common), region.copy(common)));
+    }
+    return best;
+}
+
+} // namespace
+
+class TestDesktop : public QObject
+{
+    Q_OBJECT
+private:
+    std::unique_ptr<QProcess> m_wm;
+    std::unique_ptr<DBusMock> m_bus;
+    std::unique_ptr<Dovecot> m_mail;
+    QTemporaryDir m_root;
+    std::unique_ptr<QProcess> m_program;
+    QList<std::pair<QString, QImage>> m_shots;
+
+    void shot(const QString& name)
+    {
+        m_shots.append({name, QGuiApplication::primaryScreen()->grabWindow(0).toImage()});
+    }
+
+    QString programDir() const { return m_root.filePath(QStringLiteral("program")); }
+    QString workDir() const { return m_root.filePath(QStringLiteral("work")); }
+
+    bool prepareFolders()
+    {
+        QDir root(m_root.path());
+        const QString built = QCoreApplication::applicationDirPath();
+        if (!root.mkpath(QStringLiteral("program/★MailData")) ||
+            !root.mkpath(QStringLiteral("program/Sound")) || !root.mkpath(QStringLiteral("work")))
+            return false;
+        if (!QFile::copy(built + QStringLiteral("/pelloway"), programDir() + QStringLiteral("/pelloway")))
+            return false;
+        for (const QString& sub : {QStringLiteral("★MailData"), QStringLiteral("Sound")}) {
+            const QDir from(built + u'/' + sub);
+            for (const QString& name :
+                 from.entryList({QStringLiteral("*.gif"), QStringLiteral("*.mid")}, QDir::Files))
+                QFile::copy(from.filePath(name), programDir() + u'/' + sub + u'/' + name);
+        }
+        const QString data = programDir() + QStringLiteral("/★MailData/");
+        return WriteBytes(workDir() + QStringLiteral("/vbmail.ini"),
+                          "SMTP=\r\nPOP3=" + m_mail->plainServer().toLatin1() + "\r\nMAIL=\r\nAPOP=0\r\n") &&
+               WriteBytes(data + QStringLiteral("iniIdPass.ini"), "[EXEINI]\r\nNAME=" + m_mail->user() +
+                                                                      "\r\nNAME2=" + m_mail->password() +
+                                                                      "\r\nNAME3=1\r\n") &&
+               WriteBytes(data + QStringLiteral("ini.ini"), "[EXEINI]\r\nNUMBER=1\r\nNUMBER2=0\r\n");
+    }
+
+private slots:
+    void initTestCase()
+    {
+        if (QGuiApplication::platformName() != u"xcb")
+            QSKIP("needs an X server (run through with-xvfb)");
+        InstallFontSubstitutions(); // as the program does, so reference renderings match
+        m_wm = std::make_unique<QProcess>();
+        m_wm->start(QStringLiteral("openbox"), {});
+        QVERIFY(m_wm->waitForStarted());
+        QElapsedTimer t;
+        t.start();
+        while (!run(QStringLiteral("xprop"),
+                    {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
+                    .contains(u'#') &&
+               t.elapsed() < 10000)
+            QTest::qWait(50);
+
+        m_bus = std::make_unique<DBusMock>();
+        QVERIFY2(m_bus->startBus(), qPrintable(m_bus->error()));
+        QVERIFY2(m_bus->startNetworkManager(), qPrintable(m_bus->error()));
+        m_mail = std::make_unique<Dovecot>(Dovecot::Tls::Off);
+        QVERIFY2(m_mail->isRunning(), qPrintable(m_mail->error()));
+        m_mail->addMessages(3, 1500);
+        QVERIFY(prepareFolders());
+    }
+
+    void checkFromTheMenu()
+    {
+        const QString gsm = m_bus->activate(QStringLiteral("gsm"), QStringLiteral("Mobile"));
+        const QString pppoe = m_bus->activate(QStringLiteral("pppoe"), QStringLiteral("DSL"));
+        const QString lan = m_bus->activate(QStringLiteral("802-3-ethernet"), QStringLiteral("LAN"));
+        QVERIFY2(!gsm.isEmpty() && !pppoe.isEmpty() && !lan.isEmpty(), qPrintable(m_bus->error()));
+
+        m_program = std::make_unique<QProcess>();
+        m_program->setWorkingDirectory(workDir());
+        m_program->setProcessChannelMode(QProcess::ForwardedChannels);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), m_bus->address());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        m_program->setProcessEnvironment(env);
+        m_program->start(programDir() + QStringLiteral("/pelloway"), {});
+        QVERIFY(m_program->waitForStarted());
+
+        const QString main = findWindow(QStringLiteral("Pelloway"), 20000);
+        QVERIFY2(!main.isEmpty(), "the main window did not appear");
+        QTest::qWait(300);
+        shot(QStringLiteral("1-started"));
+        // No dialog asks for settings: everything is set.
+        QVERIFY(findWindow(QStringLiteral("サーバー設定"), 200).isEmpty());
+        QVERIFY(findWindow(QStringLiteral("ID,PASS"), 200).isEmpty());
+
+        // The picture area shows the quiet picture.
+        const QString data = programDir() + QStringLiteral("/★MailData/");
+        const QImage before = grab(main);
+        QVERIFY(!before.isNull());
+        const int menuHeight = before.height() - 139; // the client below the menu bar is 139 px high
+        const QRect pictureArea(0, menuHeight, 98, 96);
+        QVERIFY2(matchesPicture(before.copy(pictureArea), data + QStringLiteral("infant.gif")) > 0.95,
+                 "the quiet picture is not shown");
+
+        // ファイル → 新着メールチェック, as a user would.
+        run(QStringLiteral("xdotool"),
+            {QStringLiteral("mousemove"), QStringLiteral("--window"), main, QStringLiteral("20"),
+             QString::number(menuHeight / 2), QStringLiteral("click"), QStringLiteral("1")});
+        QTest::qWait(300);
+        shot(QStringLiteral("2-menu-open"));
+        run(QStringLiteral("xdotool"),
+            {QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Return")});
+
+        const QString message = findWindow(QStringLiteral("新着メッセージ"), 15000);
+        QVERIFY2(!message.isEmpty(), "the message window did not appear");
+        QTest::qWait(150);
+        shot(QStringLiteral("3-message"));
+        // Its texts: the window on the screen looks like one made here with the expected texts.
+        MsgForm expected;
+        expected.Text1->setText(QStringLiteral("新着メールが有ります"));
+        expected.Text2->setText(QStringLiteral("3"));
+        const QImage reference = expected.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage seen = grab(message);
+        m_shots.append({QStringLiteral("3-message-expected"), reference});
+        m_shots.append({QStringLiteral("3-message-seen"), seen});
+        QCOMPARE(seen.size(), reference.size());
+        QVERIFY2(sameShare(reference, seen) > 0.97,
+                 "the message window does not read 新着メールが有ります / 3");
+        MsgForm wrong;
+        wrong.Text1->setText(QStringLiteral("新着メールはありませんでした。"));
+        wrong.Text2->setText(QStringLiteral("0"));
+        QVERIFY(sameShare(wrong.grab().toImage().convertToFormat(QImage::Format_RGB32), seen) < 0.97);
+
+        // After its second the window goes, the new-mail picture shows and the bird flies.
+        QElapsedTimer gone;
+        gone.start();
+        while (!findWindow(QStringLiteral("新着メッセージ"), 0).isEmpty() && gone.elapsed() < 5000)
+            QTest::qWait(50);
+        QVERIFY2(gone.elapsed() < 5000, "the message window stayed");
+        const QString bird = findWindow(QStringLiteral("Form1"), 5000);
+        QVERIFY2(!bird.isEmpty(), "the bird did not appear");
+        shot(QStringLiteral("4-bird"));
+        const QImage after = grab(main);
+        QVERIFY2(matchesPicture(after.copy(pictureArea), data + QStringLiteral("wife.gif")) > 0.95,
+                 "the new-mail picture is not shown");
+        const QRect first = windowGeometry(bird);
+        QTest::qWait(1200);
+        const QRect second = windowGeometry(bird);
+        QCOMPARE(first.size(), QSize(32, 32));
+        QVERIFY2(first.topLeft() != second.topLeft(), "the bird does not fly");
+        shot(QStringLiteral("5-flying"));
+
+        // The hang-up choice is ticked: the two dial-up connections were hung up, not the LAN.
+        QElapsedTimer wait;
+        wait.start();
+        QStringList deactivated;
+        while ((deactivated = m_bus->deactivated()).size() < 2 && wait.elapsed() < 5000)
+            QTest::qWait(50);
+        deactivated.sort();
+        QStringList expectedHangUps{gsm, pppoe};
+        expectedHangUps.sort();
+        QCOMPARE(deactivated, expectedHangUps);
+
+        // Nothing was deleted on the server.
+        QCOMPARE(m_mail->messageFiles(), 3);
+    }
+
+    void cleanupTestCase()
+    {
+        if (m_program) {
+            m_program->terminate();
+            if (!m_program->waitForFinished(5000)) {
+                m_program->kill();
+                m_program->waitForFinished();
+            }
+        }
+        if (m_wm) {
+            m_wm->terminate();
+            m_wm->waitForFinished(3000);
+        }
+    }
+
+    void cleanup()
+    {
+        if (!QTest::currentTestFailed())
+            return;
+        QDir().mkpath(QStringLiteral("e2e-artifacts"));
+        shot(QStringLiteral("9-failed"));
+        for (const auto& [name, image] : m_shots)
+            image.save(QStringLiteral("e2e-artifacts/%1.png").arg(name));
+        qWarning("screenshots kept in %s", qPrintable(QDir(QStringLiteral("e2e-artifacts")).absolutePath()));
+    }
+};
+
+QTEST_MAIN(TestDesktop)
+#include "test_desktop.moc"

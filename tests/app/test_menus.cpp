@@ -1,0 +1,264 @@
+#include "app/MainForm.h"
+#include "mail/CheckCycle.h"
+#include "settings/SetForm.h"
+#include "settings/SettingsFiles.h"
+#include "support/RecordingServices.h"
+#include "support/TestSupport.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFrame>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+using namespace pelloway;
+
+namespace {
+
+// Answers modal message boxes as they appear: polls for the active modal box, records its
+// caption and text, and presses the chosen button.
+class BoxAnswerer : public QObject
+{
+public:
+    explicit BoxAnswerer(QMessageBox::StandardButton answer) : m_answer(answer)
+    {
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            seen.append(box->windowTitle() + u'|' + box->text() + u'|' + QString::number(int(box->icon())));
+            box->button(m_answer)->click();
+        });
+        m_timer.start(20);
+    }
+    QStringList seen;
+
+private:
+    QMessageBox::StandardButton m_answer;
+    QTimer m_timer;
+};
+
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl& url) { opened.append(url); }
+};
+
+struct Fixture
+{
+    test::AppFolder app;
+    test::RecordingServices services;
+    SettingsFiles files{app.path(), app.file(QStringLiteral("vbmail.ini"))};
+    std::unique_ptr<MainForm> form;
+
+    Fixture()
+    {
+        files.StoreAccount(QStringLiteral("id"), QStringLiteral("pw"), true);
+        test::WriteBytes(files.serverFilePath(), "POP3=pop.example\r\n");
+        form = std::make_unique<MainForm>(
+            files, MainFormServices{services.pop3, services.mci, services.ras, services.character});
+        form->endProgramHook = [] {};
+        form->checkCycle().wait = [](int) {};
+        form->Form_Load();
+        services.log.take();
+    }
+};
+
+QStringList actionTexts(QMenu* menu)
+{
+    QStringList out;
+    for (QAction* a : menu->actions())
+        out.append(a->isSeparator() ? QStringLiteral("-") : a->text());
+    return out;
+}
+
+} // namespace
+
+class TestMenus : public QObject
+{
+    Q_OBJECT
+private slots:
+    void menuTree()
+    {
+        Fixture f;
+        MainForm& m = *f.form;
+        const QList<QAction*> top = m.menuBar()->actions();
+        QCOMPARE(top.size(), 2);
+        QCOMPARE(top[0]->menu(), m.mfile);
+        QCOMPARE(top[1]->menu(), m.mgazou);
+        QCOMPARE(m.mfile->title(), QStringLiteral("ファイル"));
+        QCOMPARE(m.mgazou->title(), QStringLiteral("画像"));
+        QCOMPARE(actionTexts(m.mfile),
+                 QStringList({"新着メールチェック", "-", "設定", "常に前面表示", "-", "作者のホームページ"}));
+        QCOMPARE(actionTexts(m.mgazou), QStringList({"イベント確認", "-", "イベント終了"}));
+        QCOMPARE(m.mfile->actions().indexOf(m.mline2), 1);
+        QCOMPARE(m.mgazou->actions().indexOf(m.mline5), 1);
+    }
+
+    void checkMenuRunsTheCheck()
+    {
+        Fixture f;
+        f.services.pop3.authenticateResult = 0;
+        f.form->mcheck->trigger();
+        const QStringList pop3 = f.services.log.with(QStringLiteral("pop3:"));
+        QVERIFY2(pop3.size() >= 3, qPrintable(pop3.join(u' ')));
+        QCOMPARE(pop3.first(), QStringLiteral("pop3:connect(pop.example)"));
+        QCOMPARE(pop3.last(), QStringLiteral("pop3:close(1)"));
+    }
+
+    void settingsMenuShowsTheDialog()
+    {
+        Fixture f;
+        SetForm* before = f.form->setForm().loadedForm();
+        f.form->mset->trigger();
+        QCOMPARE(f.form->setForm().loadedForm(), before); // the one object, now shown
+        QVERIFY(before->isVisible());
+        f.form->mset->trigger();
+        QCOMPARE(f.form->setForm().loadedForm(), before);
+    }
+
+    void alwaysOnTopAlternates()
+    {
+        Fixture f;
+        MainForm& m = *f.form;
+        m.show();
+        BoxAnswerer answer(QMessageBox::Ok);
+        const QString info = QString::number(int(QMessageBox::Information));
+        m.mzenmen->trigger();
+        QVERIFY(m.windowFlags() & Qt::WindowStaysOnTopHint);
+        QVERIFY(m.isVisible());
+        QCOMPARE(m.topmostClickCount(), 1);
+        m.mzenmen->trigger();
+        QVERIFY(!(m.windowFlags() & Qt::WindowStaysOnTopHint));
+        QVERIFY(m.isVisible());
+        m.mzenmen->trigger();
+        QVERIFY(m.windowFlags() & Qt::WindowStaysOnTopHint);
+        QCOMPARE(answer.seen, QStringList({"Pelloway|常に手前表示が設定されました。|" + info,
+                                           "Pelloway|常に手前表示が解除されました。|" + info,
+                                           "Pelloway|常に手前表示が設定されました。|" + info}));
+        QCOMPARE(m.topmostClickCount(), 3);
+    }
+
+    void stackingChangesOnlyAfterTheBox()
+    {
+        Fixture f;
+        MainForm& m = *f.form;
+        bool topmostWhileBoxOpen = true;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                topmostWhileBoxOpen = m.windowFlags() & Qt::WindowStaysOnTopHint;
+                box->button(QMessageBox::Ok)->click();
+            }
+        });
+        poll.start(20);
+        m.Picture8_Click();
+        QVERIFY(!topmostWhileBoxOpen);
+        QVERIFY(m.windowFlags() & Qt::WindowStaysOnTopHint);
+    }
+
+    void mouseOverTopmostButtonSetsCaption()
+    {
+        Fixture f;
+        QCOMPARE(f.form->windowTitle(), QStringLiteral("Pelloway"));
+        QMouseEvent move(QEvent::MouseMove, QPointF(3, 3), QPointF(3, 3), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(f.form->Picture8, &move);
+        QCOMPARE(f.form->windowTitle(), QStringLiteral("常に手前表示"));
+    }
+
+    void homePagePrompt_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<int>("opened");
+        QTest::newRow("No changes nothing") << int(QMessageBox::No) << 0;
+        QTest::newRow("Yes opens the page") << int(QMessageBox::Yes) << 1;
+    }
+    void homePagePrompt()
+    {
+        QFETCH(int, answer);
+        QFETCH(int, opened);
+        Fixture f;
+        UrlCatcher catcher;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+        QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "open");
+        BoxAnswerer answerer{QMessageBox::StandardButton(answer)};
+        const QString before = f.form->windowTitle();
+        f.form->mhp->trigger();
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+        QCOMPARE(answerer.seen.size(), 1);
+        QCOMPARE(answerer.seen[0],
+                 QStringLiteral("確認|「Tomvale」作者のホームページです。ちょっと見てみますか？|") +
+                     QString::number(int(QMessageBox::Question)));
+        QCOMPARE(catcher.opened.size(), opened);
+        if (opened)
+            QCOMPARE(catcher.opened[0], MainForm::HomePageUrl(f.app.path()));
+        QCOMPARE(f.form->windowTitle(), before);
+        QVERIFY(f.services.log.entries().isEmpty());
+    }
+
+    void eventOnDemandAndItsEnd()
+    {
+        Fixture f;
+        MainForm& m = *f.form;
+        m.Command6_Click(); // poll stopped, so "イベント確認" must start it
+        f.services.log.take();
+        QVERIFY(!m.Timer2->isActive());
+
+        m.mhenkou->trigger();
+        const QString open = QStringLiteral("mci:open \"%1/Sound/Kouka.mid\" alias bgm").arg(f.app.path());
+        QCOMPARE(f.services.log.take(), QStringList({open, "mci:play bgm", "character:show"}));
+        QCOMPARE(m.shownPicture(), QStringLiteral("wife.gif"));
+        QVERIFY(m.Timer2->isActive());
+
+        m.mhenkou->trigger(); // again while open: the same commands, results ignored
+        QCOMPARE(f.services.log.take(), QStringList({open, "mci:play bgm", "character:show"}));
+
+        m.mebentend->trigger();
+        QCOMPARE(f.services.log.take(), QStringList({"mci:stop bgm", "mci:close bgm", "character:unload"}));
+        QCOMPARE(m.shownPicture(), QStringLiteral("infant.gif"));
+        QVERIFY(m.Timer2->isActive()); // the end of the event leaves the poll running
+    }
+
+    void eventEndWithoutEvent()
+    {
+        Fixture f;
+        f.form->mebentend->trigger();
+        QCOMPARE(f.services.log.take(), QStringList({"mci:stop bgm", "mci:close bgm", "character:unload"}));
+        QCOMPARE(f.form->shownPicture(), QStringLiteral("infant.gif"));
+    }
+
+    void command1ShowsTheCharacter()
+    {
+        Fixture f;
+        f.form->Command1->click();
+        QCOMPARE(f.services.log.take(), QStringList({"character:show"}));
+    }
+
+    void compactSize()
+    {
+        Fixture f;
+        MainForm& m = *f.form;
+        const bool pollBefore = m.Timer2->isActive();
+        m.Command2->click();
+        QCOMPARE(f.services.log.take(), QStringList({"mci:stop bgm", "mci:close bgm"}));
+        QCOMPARE(m.shownPicture(), QStringLiteral("Yatai.gif"));
+        QCOMPARE(m.Picture2->size(), QSize(97, 97));
+        // Outer 1555 x 1955 twips less the classic frame: 98 x 87 pixels of client.
+        QCOMPARE(m.centralWidget()->size(), QSize(98, 87));
+        QCOMPARE(m.Timer2->isActive(), pollBefore);
+    }
+};
+
+QTEST_MAIN(TestMenus)
+#include "test_menus.moc"
