@@ -42,7 +42,8 @@ int NMailLibrary::WriteText(std::span<char> buffer, QByteArrayView text, int lim
             break;
         n += width;
     }
-    std::memcpy(buffer.data(), text.data(), size_t(n));
+    if (n > 0)
+        std::memcpy(buffer.data(), text.data(), size_t(n));
     buffer[size_t(n)] = '\0';
     return int(n);
 }
@@ -173,7 +174,8 @@ int NMailLibrary::NMailPop3GetMail(int handle, int mailNo, std::span<char> subje
     WriteFields(handle, *message, subject, from, date, header);
     if (!body.empty()) {
         const size_t n = std::min(size_t(message->bytes.size()), body.size() - 1);
-        std::memcpy(body.data(), message->bytes.constData(), n);
+        if (n > 0)
+            std::memcpy(body.data(), message->bytes.constData(), n);
         body[n] = '\0';
     }
     // The caller has the message now; let it go before the next one arrives.

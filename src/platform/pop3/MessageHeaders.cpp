@@ -42,7 +42,7 @@ QByteArray DecodeQ(QByteArrayView text)
         const char c = text[i];
         if (c == '_') {
             out.append(' ');
-        } else if (c == '=' && i + 2 < text.size() + 0 && HexValue(text[i + 1]) >= 0 &&
+        } else if (c == '=' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
                    HexValue(text[i + 2]) >= 0) {
             out.append(char(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2])));
             i += 2;

@@ -415,7 +415,8 @@ int Pop3Client::Authenticate(const QByteArray& user, const QByteArray& password,
         return -1;
     const bool statOk = m_reader.ok();
     const QString statWords = ServerWords();
-    const QList<QByteArrayView> stat = Words(m_reader.statusText());
+    const QByteArray statText = m_reader.statusText();
+    const QList<QByteArrayView> stat = Words(statText);
     qint64 count = 0;
     if (statOk && (stat.isEmpty() || !ParseNumber(stat[0], count) || count > MaxMessages)) {
         m_stage = Stage::Dead;
