@@ -184,6 +184,37 @@ private slots:
         QCOMPARE(f.send("close bgm"), 0u);
     }
 
+    void damagedTunesFailOrPlay()
+    {
+        // A damaged tune file beside the program either fails to open or plays what it holds;
+        // nothing crashes and every later command answers.
+        const QByteArray good =
+            test::ReadBytes(test::SourceDir() + QStringLiteral("/assets/Sound/Kouka.mid"));
+        QVERIFY(good.size() > 200);
+        QList<QByteArray> damaged;
+        for (int cut : {4, 13, 14, 22, 30, 60, 200, int(good.size()) - 3})
+            damaged.append(good.left(cut));
+        for (int at : {8, 9, 12, 18, 21, 40, 100, 300, 1000}) {
+            QByteArray b = good;
+            b[at] = char(0xFF - quint8(b[at]));
+            damaged.append(b);
+        }
+        QByteArray hugeLength = good;
+        hugeLength.replace(18, 4, "\x7F\xFF\xFF\xFF"); // the first track claims 2 GB
+        damaged.append(hugeLength);
+        Fixture f;
+        const QString path = f.dir.filePath(QStringLiteral("damaged.mid"));
+        for (const QByteArray& bytes : damaged) {
+            QVERIFY(test::WriteBytes(path, bytes));
+            const unsigned result = f.open(path);
+            QVERIFY2(result == 0 || result == MciError::InvalidFile, qPrintable(QString::number(result)));
+            QCOMPARE(f.send("play bgm"), result == 0 ? 0u : MciError::InvalidDeviceId);
+            QVERIFY(result != 0 || f.status() == "playing" || f.status() == "stopped");
+            QCOMPARE(f.send("stop bgm"), result == 0 ? 0u : MciError::InvalidDeviceId);
+            QCOMPARE(f.send("close bgm"), result == 0 ? 0u : MciError::InvalidDeviceId);
+        }
+    }
+
     void unknownAliasLeavesTheReplyAlone()
     {
         Fixture f;
