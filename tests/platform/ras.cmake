@@ -1,6 +1,5 @@
 # Dial-up hang-up. The NetworkManager tests run their own dbus-daemon with python3-dbusmock's
 # NetworkManager on it; the pppd tests use copies of sleep and sh named like the real ones.
-target_link_libraries(pelloway_testsupport PUBLIC Qt6::DBus)
 
 add_unit_test(NAME test_ras_limit SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_ras_limit.cpp LIBS pelloway_ras)
 add_unit_test(NAME test_ras_pppd SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_ras_pppd.cpp LIBS pelloway_ras
