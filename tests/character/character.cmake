@@ -7,3 +7,5 @@ add_unit_test(NAME test_form1 SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_form1.cpp L
               LABELS gui)
 add_unit_test(NAME test_form1_screen SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_form1_screen.cpp
               LIBS pelloway_character LABELS gui XVFB TIMEOUT 60)
+add_unit_test(NAME test_form1_drag SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_form1_drag.cpp
+              LIBS pelloway_character LABELS gui XVFB TIMEOUT 60)
