@@ -170,6 +170,7 @@ private slots:
     void refusedMessageLeavesTheRest();
     void pipelinesWhenOffered();
     void oneCommandAtATimeOtherwise();
+    void ipv6LiteralInBrackets();
 
 private:
     static Pop3Options Quick()
@@ -391,6 +392,28 @@ void TestPop3Faults::oneCommandAtATimeOtherwise()
     client.Quit();
     server.finish();
     QVERIFY(!early);
+}
+
+void TestPop3Faults::ipv6LiteralInBrackets()
+{
+    ScriptedPop3Server server(
+        [](Peer& p) {
+            Hello(p);
+            Login(p, {12});
+            p.expect("RETR 1");
+            p.send("+OK\r\nSubject: v6\r\n.\r\n");
+            p.expect("QUIT");
+            p.send("+OK\r\n");
+        },
+        QHostAddress::LocalHostIPv6);
+    QVERIFY(server.address().startsWith("[::1]:"));
+    Pop3Client client(Quick());
+    QVERIFY2(client.Connect(QString::fromLatin1(server.address())), qPrintable(client.Reason()));
+    QCOMPARE(client.Authenticate("user", "pass", false), 1);
+    const Pop3Message* message = client.Fetch(1);
+    QVERIFY2(message, qPrintable(client.Reason()));
+    QCOMPARE(message->bytes, QByteArray("Subject: v6\r\n"));
+    client.Quit();
 }
 
 QTEST_GUILESS_MAIN(TestPop3Faults)

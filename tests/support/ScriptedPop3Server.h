@@ -14,6 +14,7 @@
 // The destructor finishes too. Nothing of it outlives the test.
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QMutex>
 #include <QSemaphore>
 #include <QStringList>
@@ -47,11 +48,12 @@ public:
 
     using Script = std::function<void(Peer&)>;
 
-    explicit ScriptedPop3Server(Script script);
+    // Listens on 127.0.0.1, or on the loopback address given (QHostAddress::LocalHostIPv6).
+    explicit ScriptedPop3Server(Script script, QHostAddress::SpecialAddress where = QHostAddress::LocalHost);
     ~ScriptedPop3Server() override;
 
     quint16 port() const { return m_port; }
-    // "127.0.0.1:<port>"
+    // "127.0.0.1:<port>" or "[::1]:<port>"
     QByteArray address() const;
     // Waits for the script to end.
     void finish();
@@ -63,6 +65,7 @@ protected:
 
 private:
     Script m_script;
+    QHostAddress::SpecialAddress m_where;
     quint16 m_port = 0;
     QSemaphore m_ready;
     mutable QMutex m_mutex;
