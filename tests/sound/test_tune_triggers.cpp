@@ -83,8 +83,10 @@ enum Trigger
 {
     StartUp,
     Play,
+    EventShow,
     Stop,
     CompactSize,
+    EventEnd,
     PollEndedLoop,
     PollEndedNoLoop,
     Unload,
@@ -131,10 +133,14 @@ private slots:
             << int(Play) << false << QList<QByteArray>{"<open>", "play bgm"} << true;
         QTest::newRow("再生, poll running")
             << int(Play) << true << QList<QByteArray>{"<open>", "play bgm"} << true;
+        QTest::newRow("イベント確認, poll stopped")
+            << int(EventShow) << false << QList<QByteArray>{"<open>", "play bgm"} << true;
         QTest::newRow("停止, poll running") << int(Stop) << true << close << false;
         QTest::newRow("停止, poll stopped") << int(Stop) << false << close << false;
         QTest::newRow("元のサイズ, poll running") << int(CompactSize) << true << close << true;
         QTest::newRow("元のサイズ, poll stopped") << int(CompactSize) << false << close << false;
+        QTest::newRow("イベント終了, poll running") << int(EventEnd) << true << close << true;
+        QTest::newRow("イベント終了, poll stopped") << int(EventEnd) << false << close << false;
         QTest::newRow("poll: ended, loop")
             << int(PollEndedLoop) << true << QList<QByteArray>{"status bgm mode", "play bgm from 0"} << true;
         QTest::newRow("poll: ended, no loop")
@@ -163,8 +169,14 @@ private slots:
             case Play:
                 form.Command4_Click();
                 break;
+            case EventShow:
+                form.mhenkou_Click();
+                break;
             case Stop:
                 form.Command6_Click();
+                break;
+            case EventEnd:
+                form.mebentend_Click();
                 break;
             case CompactSize:
                 form.Command2_Click();
