@@ -97,6 +97,10 @@ private slots:
             << QList<float>{} << 3 << 1 << 2 << 15.f << 15.f
             << QList<float>{16777216.f, 16777216.f, 16777700.f, 16777700.f, 483, 483} << 2 << 1 << 2
             << 16777216 << 16777218 << 2;
+        QTest::newRow("single-precision position and clamp, the other way round")
+            << QList<float>{} << 3 << 2 << 1 << 15.f << 15.f
+            << QList<float>{16777216.f, 16777216.f, 16777700.f, 16777700.f, 483, 483} << 2 << 2 << 1
+            << 16777218 << 16777216 << 2;
     }
 
     void step()
