@@ -134,35 +134,6 @@ private slots:
         QTEST(step.Frame, "frame");
     }
 
-    void loadResetsTheStepsButNotTheLeg()
-    {
-        Flight flight;
-        flight.StepsLeft = 4;
-        flight.StepX = 200;
-        flight.StepY = 100;
-        flight.Load(12.0f, 12.5f);
-        QCOMPARE(flight.TwipsPerPixelX, 12.0f);
-        QCOMPARE(flight.TwipsPerPixelY, 12.5f);
-        QCOMPARE(flight.StepX, std::int16_t(-5));
-        QCOMPARE(flight.StepY, std::int16_t(-2));
-        QCOMPARE(flight.StepsLeft, std::int16_t(4));
-
-        // The leg is finished with the small steps, facing left and up: frames 5, 4, 5, 4.
-        ScriptedRandom random;
-        FlightPlace place{3000, 3000, 19200, 12000, 480, 480};
-        QList<int> frames;
-        for (int i = 0; i < 4; ++i) {
-            const FlightStep step = flight.Timer1_Timer(place, random);
-            place.Left = float(step.Left);
-            place.Top = float(step.Top);
-            frames << step.Frame;
-        }
-        QCOMPARE(frames, (QList<int>{5, 4, 5, 4}));
-        QCOMPARE(random.drawn, 0);
-        QCOMPARE(place.Left, 2980.f);
-        QCOMPARE(place.Top, 2992.f);
-    }
-
     void legsAlternateTheWings()
     {
         // A leg of 6 steps, right and down: frames 3, 2, 3, 2, 3, 2; then the next leg draws.
