@@ -1,5 +1,6 @@
 #include "app/MainForm.h"
 
+#include "app/CaptionLabel.h"
 #include "app/Scheduling.h"
 #include "character/CharacterWindow.h"
 #include "mail/CheckCycle.h"
@@ -110,12 +111,16 @@ void MainForm::buildControls()
     PlaceTwips(Picture5, 0, 0, 1575, 255);
     Picture5->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Picture5->setPixmap(QPixmap(QStringLiteral(":/pelloway/banner.png")));
-    Label1 = new QLabel(QStringLiteral("インターバルチェック"), Picture5);
+    // The strip covers its area: the caption's moves repaint it alone, not the frames below.
+    Picture5->setAttribute(Qt::WA_OpaquePaintEvent);
+    Label1 = new CaptionLabel(QStringLiteral("インターバルチェック"), Picture5);
     m_label1Left = BannerStartLeft;
     PlaceTwips(Label1, m_label1Left, 0, 1695, 255);
     Label1->setFont(DesignFont(8.25, true));
-    Label1->setStyleSheet(QStringLiteral("color: #00ff00; background: transparent;"));
-    Label1->setAttribute(Qt::WA_TranslucentBackground);
+    // A palette rather than a style sheet: the caption repaints 50 times a second.
+    QPalette green = Label1->palette();
+    green.setColor(QPalette::WindowText, QColor(0x00, 0xFF, 0x00));
+    Label1->setPalette(green);
 
     const QString blue = QStringLiteral("color: #0000ff; background: transparent;");
     Label2_1 = new QLabel(QStringLiteral("ON"), Picture4);
