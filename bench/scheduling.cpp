@@ -4,11 +4,11 @@
 // one-second wait is the real one.
 
 #include "app/MainForm.h"
-#include "app/StandIns.h"
 #include "mail/CheckCycle.h"
 #include "platform/Mci.h"
 #include "platform/Ras.h"
 #include "settings/SettingsFiles.h"
+#include "support/StandIns.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
@@ -22,52 +22,13 @@
 
 using namespace pelloway;
 
-namespace {
-
-class TimingPop3 final : public Pop3Library
-{
-public:
-    std::function<void()> onConnect;
-    int NMailInitializeWinSock() override { return 0; }
-    int NMailSetOption(int, int) override { return 0; }
-    int NMailPop3Connect(const QByteArray&) override
-    {
-        if (onConnect)
-            onConnect();
-        return -1;
-    }
-    int NMailPop3Authenticate(int, const QByteArray&, const QByteArray&, bool) override { return -1; }
-    int NMailPop3GetMailStatus(int, int, std::span<char>, std::span<char>, std::span<char>, std::span<char>,
-                               int) override
-    {
-        return -1;
-    }
-    int NMailPop3GetMailSize(int, int) override { return -1; }
-    int NMailPop3GetMail(int, int, std::span<char>, std::span<char>, std::span<char>, std::span<char>,
-                         std::span<char>, int, int) override
-    {
-        return -1;
-    }
-    int NMailPop3Close(int) override { return 0; }
-    int NMailGetMessage(int, std::span<char> buffer, int&) override
-    {
-        if (!buffer.empty())
-            buffer[0] = '\0';
-        return 0;
-    }
-    int NMailEndWinSock() override { return 0; }
-    ConnectFailure LastConnectFailure() const override { return ConnectFailure::Network; }
-};
-
-} // namespace
-
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     const int wanted = argc > 1 ? std::max(1, std::atoi(argv[1])) : 2;
     test::AppFolder folder;
     SettingsFiles files(folder.path(), folder.file(QStringLiteral("vbmail.ini")));
-    TimingPop3 pop3;
+    UnavailablePop3Library pop3;
     NoMci mci;
     NoRas ras;
     HiddenCharacterWindow character;

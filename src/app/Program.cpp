@@ -1,7 +1,6 @@
 #include "app/Program.h"
 
 #include "app/MainForm.h"
-#include "app/StandIns.h"
 #include "character/Form1Window.h"
 #include "mail/NMailLibrary.h"
 #include "platform/Mci.h"

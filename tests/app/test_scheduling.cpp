@@ -3,7 +3,6 @@
 // only counts connections. Also: the interval survives the end of the program.
 
 #include "app/MainForm.h"
-#include "app/StandIns.h"
 #include "mail/CheckCycle.h"
 #include "platform/Mci.h"
 #include "platform/Ras.h"
@@ -12,6 +11,7 @@
 #include "settings/IdPassForm.h"
 #include "settings/OptionForm.h"
 #include "settings/SettingsFiles.h"
+#include "support/StandIns.h"
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
@@ -26,48 +26,13 @@ using test::WriteBytes;
 
 namespace {
 
-// A mail library whose every connection fails at once; it counts the attempts, one per check.
-class CountingPop3 final : public Pop3Library
-{
-public:
-    int connects = 0;
-    int NMailInitializeWinSock() override { return 0; }
-    int NMailSetOption(int, int) override { return 0; }
-    int NMailPop3Connect(const QByteArray&) override
-    {
-        ++connects;
-        return -1;
-    }
-    int NMailPop3Authenticate(int, const QByteArray&, const QByteArray&, bool) override { return -1; }
-    int NMailPop3GetMailStatus(int, int, std::span<char>, std::span<char>, std::span<char>, std::span<char>,
-                               int) override
-    {
-        return -1;
-    }
-    int NMailPop3GetMailSize(int, int) override { return -1; }
-    int NMailPop3GetMail(int, int, std::span<char>, std::span<char>, std::span<char>, std::span<char>,
-                         std::span<char>, int, int) override
-    {
-        return -1;
-    }
-    int NMailPop3Close(int) override { return 0; }
-    int NMailGetMessage(int, std::span<char> buffer, int&) override
-    {
-        if (!buffer.empty())
-            buffer[0] = '\0';
-        return 0;
-    }
-    int NMailEndWinSock() override { return 0; }
-    ConnectFailure LastConnectFailure() const override { return ConnectFailure::Network; }
-};
-
 // The main window with its services, its settings files in a temporary application folder,
 // and the report's one-second wait taken out.
 struct Rig
 {
     test::AppFolder app;
     SettingsFiles files{app.path(), app.file(QStringLiteral("vbmail.ini"))};
-    CountingPop3 pop3;
+    UnavailablePop3Library pop3;
     NoMci mci;
     NoRas ras;
     HiddenCharacterWindow character;

@@ -8,7 +8,7 @@
 
 namespace pelloway::test {
 
-// Activates each connection on the mock, with the id "<index>-<spec>"; returns the active
+// Activates each connection on the mock, with the id "<index>-<type>"; returns the active
 // connections' paths by id, or an empty map (see mock.error()) on failure.
 inline QMap<QString, QString> ActivateAll(DBusMock& mock, const QStringList& specs)
 {

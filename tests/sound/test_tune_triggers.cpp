@@ -4,7 +4,7 @@
 
 #include "ShortTune.h"
 #include "app/MainForm.h"
-#include "app/StandIns.h"
+#include "support/StandIns.h"
 #include "platform/Ansi.h"
 #include "platform/Ras.h"
 #include "platform/mci/FluidSynthMci.h"

@@ -1,21 +1,33 @@
 #pragma once
-// Do-nothing stand-ins for the services a build may lack.
+// Stand-ins for the main window's services where a test or benchmark needs them quiet: no
+// server is ever reached, the character window is never seen.
 
 #include "character/CharacterWindow.h"
 #include "mail/Pop3Library.h"
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 namespace pelloway {
 
-// A mail library that reaches no server: every connect fails with a reason.
+// A mail library that reaches no server: every connect fails with a reason. It counts the
+// connects (one per check that has a server set) and can tell of each.
 class UnavailablePop3Library final : public Pop3Library
 {
 public:
+    int connects = 0;
+    std::function<void()> onConnect;
+
     int NMailInitializeWinSock() override { return 0; }
     int NMailSetOption(int, int) override { return 0; }
-    int NMailPop3Connect(const QByteArray&) override { return -1; }
+    int NMailPop3Connect(const QByteArray&) override
+    {
+        ++connects;
+        if (onConnect)
+            onConnect();
+        return -1;
+    }
     int NMailPop3Authenticate(int, const QByteArray&, const QByteArray&, bool) override { return -1; }
     int NMailPop3GetMailStatus(int, int, std::span<char>, std::span<char>, std::span<char>, std::span<char>,
                                int) override
