@@ -6,6 +6,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+#include <QUuid>
 #include <csignal>
 #include <grp.h>
 #include <pwd.h>
@@ -182,16 +183,35 @@ bool Dovecot::start(Tls tls)
     const bool withTls = tls == Tls::On;
     if (withTls && !makeCertificates())
         return false;
+    // A free port may be taken by another test's server before Dovecot binds it; then this
+    // one stops at once, and the greeting on the port is not ours: try again on others.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        if (launch(withTls, extra))
+            return true;
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+    return false;
+}
+
+bool Dovecot::launch(bool withTls, const QByteArray& extra)
+{
     m_plainPort = FreePort();
     m_tlsPort = withTls ? FreePort() : 0;
     while (withTls && m_tlsPort == m_plainPort)
         m_tlsPort = FreePort();
 
+    const QString dir = m_dir.path();
     const QByteArray d = QFile::encodeName(dir);
+    m_token = QUuid::createUuid().toByteArray(QUuid::Id128);
     QByteArray config = "base_dir = " + d + "/run\nstate_dir = " + d + "/state\nlog_path = " + d +
                         "/dovecot.log\ninfo_log_path = " + d +
                         "/dovecot.log\n"
-                        "protocols = pop3\nlisten = 127.0.0.1\n"
+                        "protocols = pop3\nlisten = 127.0.0.1\nlogin_greeting = Pelloway test " +
+                        m_token +
+                        "\n"
                         "disable_plaintext_auth = no\nauth_mechanisms = plain login apop\n"
                         "auth_failure_delay = 0\nfirst_valid_uid = 1\n"
                         "mail_location = maildir:" +
@@ -247,11 +267,14 @@ bool Dovecot::waitForGreeting()
             return false;
         QTcpSocket socket;
         socket.connectToHost(QHostAddress::LocalHost, m_plainPort);
-        if (socket.waitForConnected(500) && socket.waitForReadyRead(2000) &&
-            socket.readLine().startsWith("+OK")) {
+        if (socket.waitForConnected(500) && socket.waitForReadyRead(2000)) {
+            const QByteArray greeting = socket.readLine();
             socket.write("QUIT\r\n");
             socket.waitForBytesWritten(500);
-            return true;
+            if (greeting.startsWith("+OK Pelloway test " + m_token))
+                return true;
+            if (greeting.startsWith("+OK"))
+                return false; // another server holds the port
         }
         QThread::msleep(50);
     }

@@ -74,6 +74,7 @@ public:
 
 private:
     bool start(Tls tls);
+    bool launch(bool withTls, const QByteArray& extra);
     bool makeCertificates();
     bool waitForGreeting();
     QString maildir() const;
@@ -86,6 +87,7 @@ private:
     quint16 m_tlsPort = 0;
     uint m_uid = 0;
     uint m_gid = 0;
+    QByteArray m_token;  // in this instance's greeting: tells it from a server on a port taken meanwhile
     int m_stored = 0;    // files written so far: names stay unique
     int m_inMailbox = 0; // messages since the last clearMailbox
 };
