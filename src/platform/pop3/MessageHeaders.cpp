@@ -150,14 +150,20 @@ QString DecodeHeaderText(QByteArrayView raw)
 
 QString HeaderField(QByteArrayView message, QByteArrayView name)
 {
-    qsizetype pos = 0;
-    while (pos < message.size()) {
+    // The line starting at pos without its line end; pos moves past it.
+    auto nextLine = [&message](qsizetype& pos) {
         qsizetype end = message.indexOf('\n', pos);
         if (end < 0)
             end = message.size();
         QByteArrayView line = message.sliced(pos, end - pos);
         if (line.endsWith('\r'))
             line.chop(1);
+        pos = end + 1;
+        return line;
+    };
+    qsizetype pos = 0;
+    while (pos < message.size()) {
+        const QByteArrayView line = nextLine(pos);
         if (line.isEmpty())
             return {}; // end of the header
         const qsizetype colon = line.indexOf(':');
@@ -165,21 +171,11 @@ QString HeaderField(QByteArrayView message, QByteArrayView name)
             line.first(colon).compare(name, Qt::CaseInsensitive) == 0) {
             QByteArray value = line.sliced(colon + 1).toByteArray();
             // Continuation lines start with a blank.
-            pos = end + 1;
-            while (pos < message.size() && IsBlank(message[pos])) {
-                qsizetype next = message.indexOf('\n', pos);
-                if (next < 0)
-                    next = message.size();
-                QByteArrayView more = message.sliced(pos, next - pos);
-                if (more.endsWith('\r'))
-                    more.chop(1);
-                value += more;
-                pos = next + 1;
-            }
+            while (pos < message.size() && IsBlank(message[pos]))
+                value += nextLine(pos);
             value.replace('\0', ' ');
             return DecodeHeaderText(value.trimmed()).trimmed();
         }
-        pos = end + 1;
     }
     return {};
 }
