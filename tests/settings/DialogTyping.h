@@ -5,8 +5,10 @@
 
 #include "platform/Twips.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QInputMethodEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QStringList>
 #include <QTest>
@@ -68,6 +70,18 @@ inline QStringList TabWalk(QWidget* window, QWidget* first, int count)
         QTest::keyClick(focused ? focused : window, Qt::Key_Tab);
     }
     return names;
+}
+
+// The text a control shows: a label's, a button's or a text box's; empty for others.
+inline QString ShownText(const QWidget* widget)
+{
+    if (auto* label = qobject_cast<const QLabel*>(widget))
+        return label->text();
+    if (auto* button = qobject_cast<const QAbstractButton*>(widget))
+        return button->text();
+    if (auto* box = qobject_cast<const QLineEdit*>(widget))
+        return box->text();
+    return {};
 }
 
 } // namespace pelloway::test

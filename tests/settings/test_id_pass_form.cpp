@@ -17,6 +17,7 @@
 
 using namespace pelloway;
 using test::ReadBytes;
+using test::ShownText;
 using test::TwipsRect;
 using test::WriteBytes;
 
@@ -241,14 +242,7 @@ private slots:
         auto* widget = form.findChild<QWidget*>(control);
         QVERIFY(widget);
         QCOMPARE(widget->geometry(), TwipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
-        QString shown;
-        if (auto* label = qobject_cast<QLabel*>(widget))
-            shown = label->text();
-        else if (auto* button = qobject_cast<QAbstractButton*>(widget))
-            shown = button->text();
-        else if (auto* box = qobject_cast<QLineEdit*>(widget))
-            shown = box->text();
-        QCOMPARE(shown, text);
+        QCOMPARE(ShownText(widget), text);
     }
 
     void looksAndKeyboard()

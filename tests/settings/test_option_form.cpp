@@ -16,6 +16,7 @@
 
 using namespace pelloway;
 using test::ReadBytes;
+using test::ShownText;
 using test::TwipsRect;
 using test::WriteBytes;
 
@@ -222,16 +223,9 @@ private slots:
         auto* widget = form.findChild<QWidget*>(control);
         QVERIFY(widget);
         QCOMPARE(widget->geometry(), TwipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
-        QString shown;
-        if (auto* label = qobject_cast<QLabel*>(widget)) {
-            shown = label->text();
+        if (auto* label = qobject_cast<QLabel*>(widget))
             QCOMPARE(label->palette().color(QPalette::WindowText), QColor(0, 0, 255));
-        } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
-            shown = button->text();
-        } else if (auto* box = qobject_cast<QLineEdit*>(widget)) {
-            shown = box->text();
-        }
-        QCOMPARE(shown, text);
+        QCOMPARE(ShownText(widget), text);
     }
 
     void looks()

@@ -19,6 +19,7 @@
 
 using namespace pelloway;
 using test::ReadBytes;
+using test::ShownText;
 using test::TwipsRect;
 using test::WriteBytes;
 
@@ -375,14 +376,7 @@ private slots:
         auto* widget = form.findChild<QWidget*>(control);
         QVERIFY(widget);
         QCOMPARE(widget->geometry(), TwipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
-        QString shown;
-        if (auto* label = qobject_cast<QLabel*>(widget))
-            shown = label->text();
-        else if (auto* button = qobject_cast<QAbstractButton*>(widget))
-            shown = button->text();
-        else if (auto* box = qobject_cast<QLineEdit*>(widget))
-            shown = box->text();
-        QCOMPARE(shown, text);
+        QCOMPARE(ShownText(widget), text);
     }
 
     void looks()
