@@ -150,7 +150,7 @@ int main(int argc, char** argv)
         }
         const QString p = QString::number(port);
         const QList<Tool> tools = {
-            {QStringLiteral("ours"), check, {QStringLiteral("127.0.0.1:") + p, user, password}},
+            {QStringLiteral("ours"), check, {QStringLiteral("plain://127.0.0.1:") + p, user, password}},
             {QStringLiteral("mpop"),
              QStringLiteral("mpop"),
              {QStringLiteral("--host=127.0.0.1"), QStringLiteral("--port=") + p, QStringLiteral("--tls=off"),

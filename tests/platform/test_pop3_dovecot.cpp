@@ -4,12 +4,25 @@
 #include "platform/pop3/MessageHeaders.h"
 #include "platform/pop3/Pop3Client.h"
 #include "support/Dovecot.h"
+#include "support/ScriptedPop3Server.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTest>
 #include <memory>
 
 using namespace pelloway::pop3;
 using pelloway::test::Dovecot;
+using pelloway::test::ScriptedPop3Server;
+
+namespace {
+
+bool CarriesCredentials(const QByteArray& wire, const Dovecot& server)
+{
+    return ScriptedPop3Server::CarriesLogin(wire) || wire.contains(server.password());
+}
+
+} // namespace
 
 class TestPop3Dovecot : public QObject
 {
@@ -28,7 +41,13 @@ private slots:
     void fetchesMailbox();
     void undoesDotStuffing();
     void fetchesOutOfOrder();
+    void plainServerWithoutTls_data();
     void plainServerWithoutTls();
+    void strippedStlsSendsNoLogin();
+    void caFromEnvironment_data();
+    void caFromEnvironment();
+    void trustedCertificate_data();
+    void trustedCertificate();
 
 private:
     Pop3Options trusting() const;
@@ -37,6 +56,8 @@ private:
     int login(Pop3Client& client, const QString& server);
 
     std::unique_ptr<Dovecot> m_server;
+    std::unique_ptr<Dovecot> m_plain;      // without TLS, started by the first test that needs it
+    std::unique_ptr<Dovecot> m_selfSigned; // with a self-signed certificate, likewise
 };
 
 void TestPop3Dovecot::initTestCase()
@@ -48,6 +69,8 @@ void TestPop3Dovecot::initTestCase()
 void TestPop3Dovecot::cleanupTestCase()
 {
     m_server.reset();
+    m_plain.reset();
+    m_selfSigned.reset();
 }
 
 Pop3Options TestPop3Dovecot::trusting() const
@@ -230,20 +253,166 @@ void TestPop3Dovecot::fetchesOutOfOrder()
     client.Quit();
 }
 
+void TestPop3Dovecot::plainServerWithoutTls_data()
+{
+    QTest::addColumn<bool>("optIn");
+    QTest::addColumn<bool>("apop");
+    QTest::newRow("host:port, USER/PASS") << false << false;
+    QTest::newRow("host:port, APOP") << false << true;
+    QTest::newRow("plain://, USER/PASS") << true << false;
+    QTest::newRow("plain://, APOP") << true << true;
+}
+
+// A server without TLS gets a login only from a "plain://" name; otherwise the wire
+// carries nothing but CAPA and QUIT.
 void TestPop3Dovecot::plainServerWithoutTls()
 {
-    Dovecot plain(Dovecot::Tls::Off);
+    QFETCH(bool, optIn);
+    QFETCH(bool, apop);
+    if (!m_plain)
+        m_plain = std::make_unique<Dovecot>(Dovecot::Tls::Off);
+    Dovecot& plain = *m_plain;
     QVERIFY2(plain.isRunning(), qPrintable(plain.error()));
+    plain.clearMailbox();
     plain.addMessages(2, 400);
+    ScriptedPop3Server proxy(ScriptedPop3Server::Relay(plain.plainPort()));
+    const QString server =
+        (optIn ? QStringLiteral("plain://127.0.0.1:%1") : QStringLiteral("127.0.0.1:%1")).arg(proxy.port());
     Pop3Client client(trusting());
-    QVERIFY2(client.Connect(plain.plainServer()), qPrintable(client.Reason()));
-    QVERIFY(!client.Encrypted());
-    QVERIFY(!client.Capabilities().stls);
-    QCOMPARE(client.Authenticate(plain.user(), plain.password(), true), 2);
-    const Pop3Message* message = client.Fetch(2);
-    QVERIFY(message);
-    QCOMPARE(message->bytes, Dovecot::MakeMessage(2, 400));
+    QCOMPARE(client.Connect(server), optIn);
+    if (optIn) {
+        QVERIFY(!client.Encrypted());
+        QVERIFY(!client.Capabilities().stls);
+        QCOMPARE(client.Authenticate(plain.user(), plain.password(), apop), 2);
+        const Pop3Message* message = client.Fetch(2);
+        QVERIFY(message);
+        QCOMPARE(message->bytes, Dovecot::MakeMessage(2, 400));
+    } else {
+        QCOMPARE(client.Error(), Pop3Error::Unencrypted);
+        QCOMPARE(client.Authenticate(plain.user(), plain.password(), apop), -1);
+    }
     client.Quit();
+    proxy.finish();
+    const QByteArray wire = proxy.received().value(0);
+    QCOMPARE(CarriesCredentials(wire, plain), optIn);
+    if (!optIn)
+        QCOMPARE(wire, QByteArray("CAPA\r\nQUIT\r\n"));
+}
+
+// Someone on the path deletes STLS from the CAPA reply: the check fails with the reason and
+// no credentials cross.
+void TestPop3Dovecot::strippedStlsSendsNoLogin()
+{
+    ScriptedPop3Server proxy(
+        ScriptedPop3Server::Relay(m_server->plainPort(), ScriptedPop3Server::WithoutStls));
+    Pop3Client client(trusting());
+    QVERIFY(!client.Connect(QStringLiteral("localhost:%1").arg(proxy.port())));
+    QCOMPARE(client.Error(), Pop3Error::Unencrypted);
+    QVERIFY2(client.Reason().contains(QStringLiteral("STLS")) && client.Reason().contains(u"plain://"),
+             qPrintable(client.Reason()));
+    QCOMPARE(client.Authenticate(m_server->user(), m_server->password(), false), -1);
+    client.Quit();
+    proxy.finish();
+    const QByteArray wire = proxy.received().value(0);
+    QVERIFY2(!CarriesCredentials(wire, *m_server), wire.constData());
+    QCOMPARE(wire, QByteArray("CAPA\r\nQUIT\r\n"));
+}
+
+// CA certificates named by SSL_CERT_FILE or SSL_CERT_DIR are trusted as the system's are.
+void TestPop3Dovecot::caFromEnvironment_data()
+{
+    QTest::addColumn<QByteArray>("variable");
+    QTest::newRow("SSL_CERT_FILE") << QByteArray("SSL_CERT_FILE");
+    QTest::newRow("SSL_CERT_DIR") << QByteArray("SSL_CERT_DIR");
+}
+
+void TestPop3Dovecot::caFromEnvironment()
+{
+    QFETCH(QByteArray, variable);
+    Pop3Options options = trusting();
+    options.extraCaCertificates.clear();
+    QTemporaryDir dir;
+    QVERIFY(QFile::copy(m_server->caFile(), dir.filePath(QStringLiteral("test-ca.pem"))));
+    const QString value = variable == "SSL_CERT_FILE" ? dir.filePath(QStringLiteral("test-ca.pem"))
+                                                      : QStringLiteral("/nonexistent:") + dir.path();
+    {
+        Pop3Client client(options);
+        QVERIFY(!client.Connect(localhostPlain()));
+        QCOMPARE(client.Error(), Pop3Error::Certificate);
+    }
+    qputenv(variable.constData(), QFile::encodeName(value));
+    Pop3Client client(options);
+    const bool connected = client.Connect(localhostPlain());
+    qunsetenv(variable.constData());
+    QVERIFY2(connected, qPrintable(client.Reason()));
+    QVERIFY(client.Encrypted());
+    client.Quit();
+}
+
+// A certificate the user trusts passes for exactly the server it was trusted for; a
+// different certificate, or the same one under another name, is refused as before and
+// described for the user, the former as a changed certificate.
+void TestPop3Dovecot::trustedCertificate_data()
+{
+    QTest::addColumn<QString>("host"); // the name connected to
+    QTest::addColumn<bool>("implicitTls");
+    QTest::addColumn<int>("pin"); // 0 none, 1 this certificate, 2 another one
+    QTest::addColumn<bool>("passes");
+    QTest::addColumn<QList<int>>("errors"); // QSslError::SslError values expected among the reasons
+    const QList<int> selfSigned = {int(QSslError::SelfSignedCertificate)};
+    const QList<int> wrongName = {int(QSslError::SelfSignedCertificate), int(QSslError::HostNameMismatch)};
+    QTest::newRow("STLS, not trusted") << "localhost" << false << 0 << false << selfSigned;
+    QTest::newRow("STLS, trusted") << "localhost" << false << 1 << true << QList<int>();
+    QTest::newRow("TLS, trusted") << "localhost" << true << 1 << true << QList<int>();
+    QTest::newRow("STLS, another trusted") << "localhost" << false << 2 << false << selfSigned;
+    QTest::newRow("TLS, another trusted") << "localhost" << true << 2 << false << selfSigned;
+    QTest::newRow("trusted for localhost, reached as 127.0.0.1")
+        << "127.0.0.1" << false << 1 << false << wrongName;
+}
+
+void TestPop3Dovecot::trustedCertificate()
+{
+    QFETCH(QString, host);
+    QFETCH(bool, implicitTls);
+    QFETCH(int, pin);
+    QFETCH(bool, passes);
+    QFETCH(QList<int>, errors);
+    if (!m_selfSigned)
+        m_selfSigned = std::make_unique<Dovecot>(Dovecot::Tls::SelfSigned);
+    Dovecot& selfSigned = *m_selfSigned;
+    QVERIFY2(selfSigned.isRunning(), qPrintable(selfSigned.error()));
+    const QByteArray digest = CertificateDigest(selfSigned.serverCertificate());
+    QCOMPARE(digest.size(), 32);
+
+    const quint16 port = implicitTls ? selfSigned.tlsPort() : selfSigned.plainPort();
+    Pop3Options options = trusting();
+    const QString localhostKey = QStringLiteral("localhost:%1").arg(port);
+    if (pin == 1)
+        options.trustedCertificates.insert(localhostKey, digest);
+    else if (pin == 2)
+        options.trustedCertificates.insert(localhostKey, CertificateDigest(m_server->serverCertificate()));
+    Pop3Client client(options);
+    const QString server =
+        (implicitTls ? QStringLiteral("pop3s://%1:%2") : QStringLiteral("%1:%2")).arg(host).arg(port);
+    QCOMPARE(client.Connect(server), passes);
+    if (passes) {
+        QVERIFY(client.Encrypted());
+        QVERIFY(client.Untrusted().isNull());
+        QCOMPARE(client.Authenticate(selfSigned.user(), selfSigned.password(), false), 0);
+        client.Quit();
+        return;
+    }
+    QCOMPARE(client.Error(), Pop3Error::Certificate);
+    const CertificateProblem& problem = client.Untrusted();
+    QVERIFY(!problem.isNull());
+    QCOMPARE(problem.server, QStringLiteral("%1:%2").arg(host).arg(port));
+    QCOMPARE(CertificateDigest(problem.certificate), digest);
+    QCOMPARE(problem.changed, pin == 2);
+    for (int error : errors) {
+        QVERIFY2(problem.errors.contains(QSslError::SslError(error)), qPrintable(QString::number(error)));
+        QVERIFY(problem.Reasons().join(u'\n').contains(ProblemText(QSslError::SslError(error))));
+    }
+    QCOMPARE(client.Authenticate(selfSigned.user(), selfSigned.password(), false), -1);
 }
 
 QTEST_GUILESS_MAIN(TestPop3Dovecot)

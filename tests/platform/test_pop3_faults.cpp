@@ -19,6 +19,12 @@ const QByteArray Greeting = "+OK ready <1.2@test>\r\n";
 const QByteArray PlainCaps = "+OK\r\nUSER\r\n.\r\n";
 const QByteArray PipelineCaps = "+OK\r\nUSER\r\nPIPELINING\r\n.\r\n";
 
+// The server's address in the form that allows a login without TLS.
+QString Plain(const ScriptedPop3Server& server)
+{
+    return QStringLiteral("plain://") + QString::fromLatin1(server.address());
+}
+
 void Hello(Peer& peer, const QByteArray& caps = PlainCaps)
 {
     peer.send(Greeting);
@@ -164,6 +170,8 @@ private slots:
     void failsWithReason();
     void unreachableServers_data();
     void unreachableServers();
+    void noLoginWithoutTls_data();
+    void noLoginWithoutTls();
     void apopWithoutTimestampSendsNothing();
     void messageLongerThanItsSize();
     void bareLineFeedsAndNulBytes();
@@ -195,8 +203,11 @@ void TestPop3Faults::failsWithReason()
     const Fault fault = Faults().at(name);
     ScriptedPop3Server server(fault.script);
     Pop3Client client(Quick());
-    const QString address =
-        (fault.tls ? QStringLiteral("pop3s://") : QString()) + QString::fromLatin1(server.address());
+    // Past the connect, the dialogue goes on without TLS: the name must allow it.
+    const QString address = (fault.tls                 ? QStringLiteral("pop3s://")
+                             : fault.at == At::Connect ? QString()
+                                                       : QStringLiteral("plain://")) +
+                            QString::fromLatin1(server.address());
     const bool connected = client.Connect(address);
     QCOMPARE(connected, fault.at != At::Connect);
     if (connected) {
@@ -240,6 +251,63 @@ void TestPop3Faults::unreachableServers()
     QCOMPARE(client.Authenticate("user", "pass", false), -1);
 }
 
+// Without STLS on offer no ID, password or digest leaves unless the name allows it; with
+// "plain://" the login goes out as it is, and STLS on offer is left alone.
+void TestPop3Faults::noLoginWithoutTls_data()
+{
+    QTest::addColumn<QByteArray>("caps");
+    QTest::addColumn<bool>("plain");
+    QTest::addColumn<bool>("apop");
+    QTest::addColumn<QList<QByteArray>>("sent");
+    const QList<QByteArray> refused = {"CAPA", "QUIT"};
+    QTest::newRow("no STLS in CAPA") << PlainCaps << false << false << refused;
+    QTest::newRow("no STLS, APOP") << PlainCaps << false << true << refused;
+    QTest::newRow("CAPA refused") << QByteArray("-ERR what?\r\n") << false << false << refused;
+    QTest::newRow("no STLS, plain://")
+        << PlainCaps << true << false
+        << QList<QByteArray>{"CAPA", "USER user", "PASS secret", "STAT", "LIST", "QUIT"};
+    QTest::newRow("STLS on offer, plain://, APOP")
+        << QByteArray("+OK\r\nSTLS\r\nUSER\r\n.\r\n") << true << true
+        << QList<QByteArray>{"CAPA", "APOP user " + Pop3Client::ApopDigest("<1.2@test>", "secret"), "STAT",
+                             "LIST", "QUIT"};
+}
+
+void TestPop3Faults::noLoginWithoutTls()
+{
+    QFETCH(QByteArray, caps);
+    QFETCH(bool, plain);
+    QFETCH(bool, apop);
+    QFETCH(QList<QByteArray>, sent);
+    ScriptedPop3Server server([caps](Peer& p) {
+        Hello(p, caps);
+        for (QByteArray line = p.readLine(2000); !line.isEmpty(); line = p.readLine(2000)) {
+            if (line.startsWith("STAT"))
+                p.send("+OK 0 0\r\n");
+            else if (line.startsWith("LIST"))
+                p.send("+OK\r\n.\r\n");
+            else
+                p.send("+OK\r\n");
+            if (line == "QUIT")
+                break;
+        }
+    });
+    Pop3Client client(Quick());
+    const QString address = plain ? Plain(server) : QString::fromLatin1(server.address());
+    QCOMPARE(client.Connect(address), plain);
+    if (plain) {
+        QCOMPARE(client.Authenticate("user", "secret", apop), 0);
+        QVERIFY(!client.Encrypted());
+    } else {
+        QCOMPARE(client.Error(), Pop3Error::Unencrypted);
+        QVERIFY2(client.Reason().contains(QStringLiteral("plain://127.0.0.1:%1").arg(server.port())),
+                 qPrintable(client.Reason()));
+        QCOMPARE(client.Authenticate("user", "secret", apop), -1);
+    }
+    client.Quit();
+    server.finish();
+    QCOMPARE(server.commands(), sent);
+}
+
 void TestPop3Faults::apopWithoutTimestampSendsNothing()
 {
     ScriptedPop3Server server([](Peer& p) {
@@ -249,7 +317,7 @@ void TestPop3Faults::apopWithoutTimestampSendsNothing()
         p.waitForClose(5000);
     });
     Pop3Client client(Quick());
-    QVERIFY(client.Connect(QString::fromLatin1(server.address())));
+    QVERIFY(client.Connect(Plain(server)));
     QCOMPARE(client.Authenticate("user", "secret", true), -1);
     QCOMPARE(client.Error(), Pop3Error::ApopUnsupported);
     QCOMPARE(client.Reason(), QStringLiteral("サーバーがAPOPに対応していません。(+OK no stamp here)"));
@@ -271,7 +339,7 @@ void TestPop3Faults::messageLongerThanItsSize()
     Pop3Options options = Quick();
     options.messageSlack = 16;
     Pop3Client client(options);
-    QVERIFY(client.Connect(QString::fromLatin1(server.address())));
+    QVERIFY(client.Connect(Plain(server)));
     QCOMPARE(client.Authenticate("user", "pass", false), 1);
     const Pop3Message* message = client.Fetch(1);
     QVERIFY2(message, qPrintable(client.Reason()));
@@ -300,7 +368,7 @@ void TestPop3Faults::bareLineFeedsAndNulBytes()
         p.waitForClose(5000);
     });
     Pop3Client client(Quick());
-    QVERIFY2(client.Connect(QString::fromLatin1(server.address())), qPrintable(client.Reason()));
+    QVERIFY2(client.Connect(Plain(server)), qPrintable(client.Reason()));
     QCOMPARE(client.Authenticate("user", "pass", false), 1);
     QCOMPARE(client.Size(1), qint64(29));
     const Pop3Message* fetched = client.Fetch(1);
@@ -321,7 +389,7 @@ void TestPop3Faults::refusedMessageLeavesTheRest()
         p.waitForClose(5000);
     });
     Pop3Client client(Quick());
-    QVERIFY(client.Connect(QString::fromLatin1(server.address())));
+    QVERIFY(client.Connect(Plain(server)));
     QCOMPARE(client.Authenticate("user", "pass", false), 2);
     QVERIFY(!client.Fetch(1));
     QCOMPARE(client.Error(), Pop3Error::Retrieve);
@@ -350,7 +418,7 @@ void TestPop3Faults::pipelinesWhenOffered()
     Pop3Options options = Quick();
     options.responseTimeoutMs = 5000;
     Pop3Client client(options);
-    QVERIFY(client.Connect(QString::fromLatin1(server.address())));
+    QVERIFY(client.Connect(Plain(server)));
     QCOMPARE(client.Authenticate("user", "pass", false), 3);
     for (int k = 1; k <= 3; ++k) {
         const Pop3Message* message = client.Fetch(k);
@@ -386,7 +454,7 @@ void TestPop3Faults::oneCommandAtATimeOtherwise()
     Pop3Options options = Quick();
     options.responseTimeoutMs = 5000;
     Pop3Client client(options);
-    QVERIFY(client.Connect(QString::fromLatin1(server.address())));
+    QVERIFY(client.Connect(Plain(server)));
     QCOMPARE(client.Authenticate("user", "pass", false), 1);
     QVERIFY(client.Fetch(1));
     client.Quit();
@@ -408,7 +476,7 @@ void TestPop3Faults::ipv6LiteralInBrackets()
         QHostAddress::LocalHostIPv6);
     QVERIFY(server.address().startsWith("[::1]:"));
     Pop3Client client(Quick());
-    QVERIFY2(client.Connect(QString::fromLatin1(server.address())), qPrintable(client.Reason()));
+    QVERIFY2(client.Connect(Plain(server)), qPrintable(client.Reason()));
     QCOMPARE(client.Authenticate("user", "pass", false), 1);
     const Pop3Message* message = client.Fetch(1);
     QVERIFY2(message, qPrintable(client.Reason()));

@@ -48,12 +48,17 @@ bool Write(const QString& path, const QByteArray& bytes)
 
 } // namespace
 
-Dovecot::Dovecot(Tls tls)
+Dovecot::Dovecot(Tls tls) : m_tls(tls)
 {
-    m_running = start(tls);
+    m_running = start();
 }
 
 Dovecot::~Dovecot()
+{
+    stop();
+}
+
+void Dovecot::stop()
 {
     if (m_process.state() != QProcess::NotRunning) {
         m_process.terminate(); // SIGTERM to the master: it stops its children
@@ -64,12 +69,26 @@ Dovecot::~Dovecot()
     }
 }
 
+bool Dovecot::restart()
+{
+    stop();
+    m_running = (m_tls == Tls::Off || makeCertificates()) && launch(false);
+    return m_running;
+}
+
 QString Dovecot::plainServer() const
 {
     // With STLS on offer the client checks the certificate, which names "localhost".
-    return QStringLiteral("%1:%2")
-        .arg(m_tlsPort ? QStringLiteral("localhost") : QStringLiteral("127.0.0.1"))
-        .arg(m_plainPort);
+    if (m_tlsPort)
+        return QStringLiteral("localhost:%1").arg(m_plainPort);
+    return QStringLiteral("plain://127.0.0.1:%1").arg(m_plainPort);
+}
+
+QSslCertificate Dovecot::serverCertificate() const
+{
+    const QList<QSslCertificate> certificates =
+        QSslCertificate::fromPath(m_dir.filePath(QStringLiteral("server.pem")));
+    return certificates.isEmpty() ? QSslCertificate() : certificates.front();
 }
 
 QString Dovecot::tlsServer() const
@@ -105,6 +124,19 @@ bool Dovecot::makeCertificates()
     const QStringList ec = {QStringLiteral("-newkey"), QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
                             QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes")};
     QString output;
+    if (m_tls == Tls::SelfSigned) {
+        if (Run(QStringLiteral("openssl"),
+                QStringList{QStringLiteral("req"), QStringLiteral("-x509")} + ec +
+                    QStringList{QStringLiteral("-keyout"), dir + QStringLiteral("server.key"),
+                                QStringLiteral("-out"), dir + QStringLiteral("server.pem"),
+                                QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
+                                QStringLiteral("/CN=localhost"), QStringLiteral("-addext"),
+                                QStringLiteral("subjectAltName=DNS:localhost")},
+                &output))
+            return true;
+        m_error = QStringLiteral("openssl failed: ") + output;
+        return false;
+    }
     if (!Run(QStringLiteral("openssl"),
              QStringList{QStringLiteral("req"), QStringLiteral("-x509")} + ec +
                  QStringList{QStringLiteral("-keyout"), dir + QStringLiteral("ca.key"),
@@ -135,7 +167,7 @@ bool Dovecot::makeCertificates()
     return true;
 }
 
-bool Dovecot::start(Tls tls)
+bool Dovecot::start()
 {
     if (!m_dir.isValid()) {
         m_error = QStringLiteral("no temporary folder");
@@ -152,15 +184,14 @@ bool Dovecot::start(Tls tls)
     const bool root = ::geteuid() == 0;
     m_uid = root ? NobodyId : ::geteuid();
     m_gid = root ? NobodyId : ::getegid();
-    QByteArray extra;
     if (!root) {
         const passwd* pw = ::getpwuid(::geteuid());
         const group* gr = ::getgrgid(::getegid());
         const QByteArray name = pw ? QByteArray(pw->pw_name) : QByteArray::number(::geteuid());
         const QByteArray groupName = gr ? QByteArray(gr->gr_name) : QByteArray::number(::getegid());
-        extra = "default_internal_user = " + name + "\ndefault_internal_group = " + groupName +
-                "\ndefault_login_user = " + name +
-                "\nservice pop3-login {\n  chroot =\n}\nservice auth {\n  chroot =\n}\n";
+        m_extra = "default_internal_user = " + name + "\ndefault_internal_group = " + groupName +
+                  "\ndefault_login_user = " + name +
+                  "\nservice pop3-login {\n  chroot =\n}\nservice auth {\n  chroot =\n}\n";
     }
 
     QDir(dir).mkpath(QStringLiteral("run"));
@@ -180,13 +211,12 @@ bool Dovecot::start(Tls tls)
         }
     }
 
-    const bool withTls = tls == Tls::On;
-    if (withTls && !makeCertificates())
+    if (m_tls != Tls::Off && !makeCertificates())
         return false;
     // A free port may be taken by another test's server before Dovecot binds it; then this
     // one stops at once, and the greeting on the port is not ours: try again on others.
     for (int attempt = 0; attempt < 5; ++attempt) {
-        if (launch(withTls, extra))
+        if (launch(true))
             return true;
         if (m_process.state() != QProcess::NotRunning) {
             m_process.kill();
@@ -196,12 +226,15 @@ bool Dovecot::start(Tls tls)
     return false;
 }
 
-bool Dovecot::launch(bool withTls, const QByteArray& extra)
+bool Dovecot::launch(bool newPorts)
 {
-    m_plainPort = FreePort();
-    m_tlsPort = withTls ? FreePort() : 0;
-    while (withTls && m_tlsPort == m_plainPort)
-        m_tlsPort = FreePort();
+    const bool withTls = m_tls != Tls::Off;
+    if (newPorts) {
+        m_plainPort = FreePort();
+        m_tlsPort = withTls ? FreePort() : 0;
+        while (withTls && m_tlsPort == m_plainPort)
+            m_tlsPort = FreePort();
+    }
 
     const QString dir = m_dir.path();
     const QByteArray d = QFile::encodeName(dir);
@@ -237,7 +270,7 @@ bool Dovecot::launch(bool withTls, const QByteArray& extra)
         config += "ssl = no\nservice pop3-login {\n  inet_listener pop3 {\n    port = " +
                   QByteArray::number(m_plainPort) + "\n  }\n  inet_listener pop3s {\n    port = 0\n  }\n}\n";
     }
-    config += extra;
+    config += m_extra;
     if (!Write(dir + QStringLiteral("/dovecot.conf"), config) ||
         !Write(dir + QStringLiteral("/passwd"), user() + ":{PLAIN}" + password() + "\n")) {
         m_error = QStringLiteral("cannot write the configuration");

@@ -9,7 +9,8 @@
 // Everything lives in a temporary folder: the config it writes, a CA and a server
 // certificate (for "localhost") made with openssl, the maildir, the log. Ports are picked
 // free on 127.0.0.1. The plain listener offers STLS and a second listener speaks TLS from
-// the start, unless constructed with Tls::Off (then `ssl = no`: plain POP3 only). The
+// the start, unless constructed with Tls::Off (then `ssl = no`: plain POP3 only). With
+// Tls::SelfSigned the certificate (for "localhost") signs itself and no CA is made. The
 // greeting carries an APOP timestamp; one user, user() / password(). Works as root (mail
 // stored as nobody) and as a normal user. The destructor stops Dovecot by its PID and
 // removes the folder; a test process that is killed takes its Dovecot along.
@@ -30,6 +31,7 @@ public:
     {
         On,
         Off,
+        SelfSigned,
     };
 
     explicit Dovecot(Tls tls = Tls::On);
@@ -43,8 +45,9 @@ public:
 
     quint16 plainPort() const { return m_plainPort; }
     quint16 tlsPort() const { return m_tlsPort; } // 0 with Tls::Off
-    // "localhost:<plain port>" (STLS, the certificate's name), or "127.0.0.1:<plain port>"
-    // with Tls::Off. The certificate does not name 127.0.0.1: use it to see a name refused.
+    // "localhost:<plain port>" (STLS, the certificate's name), or
+    // "plain://127.0.0.1:<plain port>" with Tls::Off: the form that allows a login without
+    // TLS. The certificate does not name 127.0.0.1: use it to see a name refused.
     QString plainServer() const;
     // "pop3s://localhost:<tls port>"
     QString tlsServer() const;
@@ -54,6 +57,12 @@ public:
     // The CA that signed the server certificate, to trust in clients.
     QList<QSslCertificate> caCertificates() const;
     QString caFile() const;
+    // The server's own certificate.
+    QSslCertificate serverCertificate() const;
+
+    // Stops the server and starts it again on the same ports; with TLS, with a new
+    // certificate (and key). False when it does not come back.
+    bool restart();
 
     // Stores one message (LF or CRLF line ends) after those already there.
     void addMessage(const QByteArray& message);
@@ -73,13 +82,16 @@ public:
     QString log() const;
 
 private:
-    bool start(Tls tls);
-    bool launch(bool withTls, const QByteArray& extra);
+    bool start();
+    bool launch(bool newPorts);
+    void stop();
     bool makeCertificates();
     bool waitForGreeting();
     QString maildir() const;
 
     QTemporaryDir m_dir;
+    Tls m_tls = Tls::On;
+    QByteArray m_extra; // configuration lines for running as a normal user
     QProcess m_process;
     bool m_running = false;
     QString m_error;

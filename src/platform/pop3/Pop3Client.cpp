@@ -74,6 +74,18 @@ QList<QByteArrayView> Lines(const QByteArray& content)
     return lines;
 }
 
+// Why a server without STLS gets no login, and what the user can do about it.
+QString UnencryptedSentence(const ServerAddress& address)
+{
+    const QString hostPort = (address.host.contains(u':') ? u'[' + address.host + u']' : address.host) +
+                             u':' + QString::number(address.port);
+    return QStringLiteral("サーバーが暗号化通信(STLS)を提供していないため、IDとパスワードを送らずに接続を"
+                          "終えました。サーバーがTLSで待ち受けるポートがあれば pop3s://%1 の形で設定"
+                          "してください。暗号化せずに送ってよい場合に限り、サーバー名を plain://%2 "
+                          "の形に変えてください。")
+        .arg(address.host.contains(u':') ? u'[' + address.host + u']' : address.host, hostPort);
+}
+
 bool HasLineBreakOrNul(const QByteArray& text)
 {
     return text.contains('\r') || text.contains('\n') || text.contains('\0');
@@ -130,15 +142,26 @@ bool Pop3Client::FailConnect(bool handshake, const QString& sentence)
     m_stage = Stage::Dead;
     const QAbstractSocket::SocketError error = m_socket->error();
     const QString detail = Printable(m_socket->errorString().toUtf8());
+    const QList<QSslError> errors = handshake && m_ssl ? m_ssl->sslHandshakeErrors() : QList<QSslError>();
+    QSslCertificate certificate = handshake && m_ssl ? m_ssl->peerCertificate() : QSslCertificate();
+    if (certificate.isNull() && !errors.isEmpty())
+        certificate = errors.front().certificate();
     m_socket->abort();
     if (error == QAbstractSocket::SocketTimeoutError)
         return Fail(Pop3Error::ConnectTimeout, QStringLiteral("サーバーへの接続が時間切れになりました。"),
                     sentence);
     if (handshake) {
         QStringList problems;
-        const QList<QSslError> errors = m_ssl ? m_ssl->sslHandshakeErrors() : QList<QSslError>();
         for (const QSslError& sslError : errors)
             problems.append(sslError.errorString());
+        if (!errors.isEmpty() && !certificate.isNull()) {
+            const QByteArray trusted = m_options.trustedCertificates.value(m_address.Key());
+            m_untrusted.server = m_address.Key();
+            m_untrusted.certificate = certificate;
+            for (const QSslError& sslError : errors)
+                m_untrusted.errors.append(sslError.error());
+            m_untrusted.changed = !trusted.isEmpty() && trusted != CertificateDigest(certificate);
+        }
         if (!problems.isEmpty())
             return Fail(Pop3Error::Certificate, QStringLiteral("サーバーの証明書を確認できませんでした。"),
                         problems.join(QStringLiteral("; ")));
@@ -270,10 +293,24 @@ bool Pop3Client::StartTls(int timeoutMs)
     // The system's store is read once per run, when the first connection needs it.
     static const QList<QSslCertificate> systemCas = QSslConfiguration::systemCaCertificates();
     QSslConfiguration config = QSslConfiguration::defaultConfiguration();
-    config.setCaCertificates(systemCas + m_options.extraCaCertificates);
+    config.setCaCertificates(systemCas + EnvironmentCaCertificates() + m_options.extraCaCertificates);
     config.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    config.setProtocol(QSsl::TlsV1_2OrLater);
     m_ssl->setSslConfiguration(config);
     m_ssl->setPeerVerifyName(m_address.host);
+    // A certificate the user chose to trust for this server passes; any other that fails
+    // the check is refused.
+    const QByteArray trusted = m_options.trustedCertificates.value(m_address.Key());
+    if (!trusted.isEmpty()) {
+        QObject::connect(m_ssl, &QSslSocket::sslErrors, m_ssl,
+                         [ssl = m_ssl, trusted](const QList<QSslError>& errors) {
+                             QSslCertificate certificate = ssl->peerCertificate();
+                             if (certificate.isNull() && !errors.isEmpty())
+                                 certificate = errors.front().certificate();
+                             if (CertificateDigest(certificate) == trusted)
+                                 ssl->ignoreSslErrors();
+                         });
+    }
     m_ssl->startClientEncryption();
     m_sentSinceWait = false;
     ++m_roundTrips;
@@ -287,10 +324,11 @@ bool Pop3Client::Connect(const QString& serverName)
     if (m_stage != Stage::Fresh)
         return Fail(Pop3Error::NotReady, QStringLiteral("接続は既に使われています。"));
     m_address = ServerAddress::Parse(serverName);
+    m_untrusted = CertificateProblem();
     if (!m_address.valid) {
         m_stage = Stage::Dead;
         return Fail(Pop3Error::BadServerName, QStringLiteral("サーバー名が正しくありません。"),
-                    Printable(serverName.toUtf8()));
+                    Printable(ServerAddress::Redacted(serverName).toUtf8()));
     }
 
     const QDeadlineTimer deadline(m_options.connectTimeoutMs);
@@ -315,7 +353,14 @@ bool Pop3Client::Connect(const QString& serverName)
     }
     if (!ReadCapabilities())
         return false;
-    if (m_caps.stls && !Encrypted()) {
+    if (!Encrypted() && !m_address.plainAllowed && !m_caps.stls) {
+        // Without STLS the login would cross in clear text: stop before it.
+        m_stage = Stage::Dead;
+        Send("QUIT\r\n");
+        m_socket->abort();
+        return Fail(Pop3Error::Unencrypted, UnencryptedSentence(m_address));
+    }
+    if (m_caps.stls && !Encrypted() && !m_address.plainAllowed) {
         if (!Send("STLS\r\n") || !Read(Pop3ResponseReader::Kind::SingleLine))
             return false;
         if (!m_reader.ok()) {
@@ -353,6 +398,10 @@ int Pop3Client::Authenticate(const QByteArray& user, const QByteArray& password,
         if (m_stage == Stage::Dead && m_error != Pop3Error::None)
             return -1;
         Fail(Pop3Error::NotReady, QStringLiteral("サーバーに接続していません。"));
+        return -1;
+    }
+    if (!Encrypted() && !m_address.plainAllowed) {
+        Fail(Pop3Error::Unencrypted, UnencryptedSentence(m_address));
         return -1;
     }
     if (HasLineBreakOrNul(user) || HasLineBreakOrNul(password) || user.contains(' ') ||

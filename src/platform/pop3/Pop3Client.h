@@ -2,17 +2,24 @@
 // A POP3 client on QSslSocket, used synchronously: every call blocks the calling thread
 // (without spinning) until the server has answered or a time-out has passed.
 //
-// One connection goes through: Connect (greeting, CAPA, STLS when offered), Authenticate
+// One connection goes through: Connect (greeting, CAPA, STLS), Authenticate
 // (APOP or USER/PASS, then STAT and LIST), Fetch for each message, Quit. When the server
 // lists PIPELINING, Authenticate sends its commands in one go and keeps a window of RETR
 // commands in flight ahead of the caller; Fetch then consumes the responses in order.
 // Nothing is ever deleted on the server. Each failure leaves an Error and a Japanese
 // reason followed by the server's own words, if it gave any.
+//
+// No ID, password or APOP digest is sent before TLS is up (TLS 1.2 or later), unless the
+// server name is of the "plain://" form; a server without STLS fails Connect instead. A
+// certificate that fails the check is refused unless it is exactly the one trusted for
+// this server; then Untrusted() describes it for the user.
 
 #include "platform/pop3/Pop3ResponseReader.h"
 #include "platform/pop3/ServerAddress.h"
+#include "platform/pop3/TlsTrust.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QSslCertificate>
 #include <QSslSocket>
@@ -32,6 +39,9 @@ struct Pop3Options
     int responseTimeoutMs = 60000;
     // Trusted in addition to the system's CA store.
     QList<QSslCertificate> extraCaCertificates;
+    // SHA-256 digests of certificates the user trusts, by ServerAddress::Key(): such a
+    // certificate passes for that server even when it fails the check; nothing else does.
+    QHash<QString, QByteArray> trustedCertificates;
     // RETR commands kept in flight when the server pipelines.
     int pipelineWindow = 256;
     // Bytes of one message kept beyond its LIST size; the rest is read and dropped.
@@ -46,6 +56,7 @@ enum class Pop3Error
     Network, // refused, unreachable, reset while connecting
     ConnectTimeout,
     Certificate, // the TLS handshake or the certificate check failed
+    Unencrypted, // no STLS on offer, and the server name does not allow a plain login
     Greeting,    // the server said -ERR at once
     Timeout,     // a response stalled
     Closed,      // the server hung up
@@ -104,6 +115,8 @@ public:
     Pop3Error Error() const { return m_error; }
     // A Japanese sentence, then the details in parentheses.
     const QString& Reason() const { return m_reason; }
+    // After a Certificate failure with a certificate the user might trust; null otherwise.
+    const CertificateProblem& Untrusted() const { return m_untrusted; }
     // Times the client waited for an answer to something it had sent, counting the TCP
     // connect as one: the round trips the dialogue cost so far.
     int RoundTrips() const { return m_roundTrips; }
@@ -157,6 +170,7 @@ private:
     Pop3Message m_message;
     Pop3Error m_error = Pop3Error::None;
     QString m_reason;
+    CertificateProblem m_untrusted;
 };
 
 } // namespace pelloway::pop3

@@ -23,8 +23,12 @@ ServerAddress ServerAddress::Parse(const QString& serverName)
     ServerAddress address;
     QStringView rest = QStringView(serverName).trimmed();
     bool tlsScheme = false;
+    bool plainScheme = false;
     if (rest.startsWith(u"pop3s://", Qt::CaseInsensitive)) {
         tlsScheme = true;
+        rest = rest.sliced(8);
+    } else if (rest.startsWith(u"plain://", Qt::CaseInsensitive)) {
+        plainScheme = true;
         rest = rest.sliced(8);
     } else if (rest.startsWith(u"pop3://", Qt::CaseInsensitive)) {
         rest = rest.sliced(7);
@@ -79,10 +83,27 @@ ServerAddress ServerAddress::Parse(const QString& serverName)
     address.port = tlsScheme ? TlsPort : PlainPort;
     if (!port.isEmpty() && !ParsePort(port, address.port))
         return address;
-    if (address.port == TlsPort)
+    if (address.port == TlsPort && !plainScheme)
         address.implicitTls = true;
+    address.plainAllowed = plainScheme;
     address.valid = true;
     return address;
+}
+
+QString ServerAddress::Key() const
+{
+    const QString name = host.toLower();
+    return (name.contains(u':') ? u'[' + name + u']' : name) + u':' + QString::number(port);
+}
+
+QString ServerAddress::Redacted(const QString& serverName)
+{
+    const qsizetype at = serverName.lastIndexOf(u'@');
+    if (at < 0)
+        return serverName;
+    const qsizetype scheme = serverName.indexOf(QStringLiteral("://"));
+    const qsizetype start = scheme >= 0 && scheme < at ? scheme + 3 : 0;
+    return serverName.first(start) + QStringLiteral("***") + serverName.sliced(at);
 }
 
 } // namespace pelloway::pop3
