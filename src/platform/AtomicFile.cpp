@@ -60,4 +60,13 @@ bool WriteFileAtomically(const QString& path, const QByteArray& content, FileAcc
     return ok;
 }
 
+bool RestrictToOwner(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st;
+    if (::stat(name.constData(), &st) != 0 || !S_ISREG(st.st_mode) || (st.st_mode & 077) == 0)
+        return false;
+    return ::chmod(name.constData(), st.st_mode & 07700) == 0;
+}
+
 } // namespace pelloway

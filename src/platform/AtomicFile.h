@@ -14,6 +14,11 @@ enum class FileAccess
 // Replaces the file's content in one step: a temporary file in the same folder is written,
 // flushed to disk and renamed over the target. A failure at any point leaves the previous
 // file whole. Returns false when the folder is missing or the write fails.
-bool WriteFileAtomically(const QString& path, const QByteArray& content, FileAccess access = FileAccess::Default);
+bool WriteFileAtomically(const QString& path, const QByteArray& content,
+                         FileAccess access = FileAccess::Default);
+
+// Takes every permission of group and others away from an existing file. True when there
+// were any to take (and they are gone now).
+bool RestrictToOwner(const QString& path);
 
 } // namespace pelloway

@@ -7,20 +7,32 @@
 
 #include <QFile>
 #include <array>
+#include <cctype>
+#include <cstdio>
 
 namespace pelloway {
 
 namespace {
 
 constexpr QByteArrayView Section = "EXEINI";
+constexpr QByteArrayView TrustSection = "CERTIFICATES";
+constexpr qsizetype DigestBytes = 32;
+
+// A server's key in "trust.ini": "host:port", an IPv6 host without its brackets (a line
+// starting with "[" would be a section header).
+QByteArray TrustKey(const QString& server)
+{
+    QString key = server.trimmed();
+    key.remove(u'[');
+    key.remove(u']');
+    return ToAnsi(key);
+}
 
 } // namespace
 
 SettingsFiles::SettingsFiles(QString appFolder, QString serverFile)
-    : m_appFolder(std::move(appFolder))
-    , m_serverFile(std::move(serverFile))
-{
-}
+    : m_appFolder(std::move(appFolder)), m_serverFile(std::move(serverFile))
+{}
 
 QString SettingsFiles::iniPath() const
 {
@@ -30,6 +42,11 @@ QString SettingsFiles::iniPath() const
 QString SettingsFiles::idPassPath() const
 {
     return AppendPath(m_appFolder, DataFolderSuffix + QStringLiteral("/iniIdPass.ini"));
+}
+
+QString SettingsFiles::trustPath() const
+{
+    return AppendPath(m_appFolder, DataFolderSuffix + QStringLiteral("/trust.ini"));
 }
 
 void SettingsFiles::LoadServerSettings(SharedValues& values) const
@@ -87,6 +104,13 @@ void SettingsFiles::WriteIntervalText(const QString& text) const
 
 std::pair<QString, QString> SettingsFiles::LoadSavedAccount() const
 {
+    // The password is in there: a file others could read is theirs no longer.
+    if (RestrictToOwner(idPassPath())) {
+        const QByteArray line = "pelloway: " + QFile::encodeName(idPassPath()) +
+                                " could be read by other users; it is now readable by its owner only\n";
+        std::fputs(line.constData(), stderr);
+        std::fflush(stderr);
+    }
     auto read = [this](QByteArrayView key) {
         std::array<char, 256> buffer;
         buffer.fill(' ');
@@ -108,6 +132,26 @@ void SettingsFiles::StoreAccount(const QString& id, const QString& password, boo
     } else {
         WritePrivateProfileStringA(Section, "NAME3", "0", path, FileAccess::OwnerOnly);
     }
+}
+
+QByteArray SettingsFiles::TrustedCertificate(const QString& server) const
+{
+    std::array<char, 256> buffer;
+    const int n = GetPrivateProfileStringA(TrustSection, TrustKey(server), "", buffer, trustPath());
+    const QByteArray hex(buffer.data(), n);
+    for (char c : hex) {
+        if (!std::isxdigit(static_cast<unsigned char>(c)))
+            return {};
+    }
+    return hex.size() == DigestBytes * 2 ? QByteArray::fromHex(hex) : QByteArray();
+}
+
+bool SettingsFiles::TrustCertificate(const QString& server, const QByteArray& digest) const
+{
+    const QByteArray key = TrustKey(server);
+    if (key.isEmpty() || key.contains('=') || key.startsWith(';') || digest.size() != DigestBytes)
+        return false;
+    return WritePrivateProfileStringA(TrustSection, key, digest.toHex(), trustPath(), FileAccess::OwnerOnly);
 }
 
 } // namespace pelloway

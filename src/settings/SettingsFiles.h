@@ -4,7 +4,11 @@
 //  - <application folder>/★MailData/ini.ini, section EXEINI: NUMBER (hang-up choice) and
 //    NUMBER2 (interval text);
 //  - <application folder>/★MailData/iniIdPass.ini, section EXEINI: NAME, NAME2, NAME3
-//    (account ID, password, last save choice); readable by its owner only.
+//    (account ID, password, last save choice); readable by its owner only, and made so
+//    when found readable by others;
+//  - <application folder>/★MailData/trust.ini, section CERTIFICATES: for each server
+//    ("host:port") the SHA-256 digest (hex) of the certificate the user chose to trust;
+//    readable by its owner only.
 // Every file is cp932 with CR LF line ends and is replaced atomically when written. No value
 // is cached: each operation opens its file, does its work and closes it.
 
@@ -24,6 +28,7 @@ public:
 
     QString iniPath() const;
     QString idPassPath() const;
+    QString trustPath() const;
     const QString& serverFilePath() const { return m_serverFile; }
     const QString& appFolder() const { return m_appFolder; }
 
@@ -41,6 +46,12 @@ public:
     std::pair<QString, QString> LoadSavedAccount() const;
     // Saving: NAME, NAME2, then NAME3 = "1". Not saving: only NAME3 = "0".
     void StoreAccount(const QString& id, const QString& password, bool save) const;
+
+    // The SHA-256 digest of the certificate trusted for the server ("host:port"), or empty.
+    QByteArray TrustedCertificate(const QString& server) const;
+    // Trusts the certificate with this digest for the server from now on, in place of any
+    // other. False when it could not be saved.
+    bool TrustCertificate(const QString& server, const QByteArray& digest) const;
 
     // Longest value a "vbmail.ini" line gives, in characters.
     static constexpr int ServerValueLimit = 100;

@@ -41,25 +41,50 @@ private slots:
         QTest::addColumn<QString>("pop");
         QTest::addColumn<QString>("mail");
         QTest::addColumn<int>("apop");
-        QTest::newRow("as written") << QByteArray("SMTP=s\r\nPOP3=p\r\nMAIL=m@x\r\nAPOP=1\r\n") << "s" << "p" << "m@x" << 1;
+        QTest::newRow("as written") << QByteArray("SMTP=s\r\nPOP3=p\r\nMAIL=m@x\r\nAPOP=1\r\n") << "s"
+                                    << "p"
+                                    << "m@x" << 1;
         QTest::newRow("other order, extra and blank lines")
-            << QByteArray("\r\nAPOP=0\r\nfoo\r\nMAIL=m\r\n\r\nPOP3=p\r\nSMTP=s\r\n") << "s" << "p" << "m" << 0;
-        QTest::newRow("lower-case key ignored") << QByteArray("smtp=x\r\nPOP3=p\r\n") << "keep" << "p" << "keep" << 7;
-        QTest::newRow("later line wins") << QByteArray("POP3=a\r\nPOP3=b\r\n") << "keep" << "b" << "keep" << 7;
-        QTest::newRow("blanks kept") << QByteArray("POP3= p \r\n") << "keep" << " p " << "keep" << 7;
-        QTest::newRow("empty value") << QByteArray("POP3=\r\nAPOP=\r\n") << "keep" << "" << "keep" << 0;
-        QTest::newRow("APOP abc") << QByteArray("APOP=abc") << "keep" << "keep" << "keep" << 0;
-        QTest::newRow("APOP 0.5") << QByteArray("APOP=0.5\n") << "keep" << "keep" << "keep" << 0;
-        QTest::newRow("APOP 1.5") << QByteArray("APOP=1.5\n") << "keep" << "keep" << "keep" << 2;
-        QTest::newRow("APOP out of range clamps") << QByteArray("APOP=99999\n") << "keep" << "keep" << "keep" << 32767;
-        QTest::newRow("APOP negative out of range") << QByteArray("APOP=-99999\n") << "keep" << "keep" << "keep" << -32768;
-        QTest::newRow("LF line ends") << QByteArray("POP3=p\nMAIL=m\n") << "keep" << "p" << "m" << 7;
-        QTest::newRow("cp932 text") << QByteArray("MAIL=") + ToAnsi(QStringLiteral("髙橋①@例")) << "keep" << "keep"
-                                    << QStringLiteral("髙橋①@例") << 7;
-        QTest::newRow("line of 150 characters keeps 100") << "POP3=" + QByteArray(150, 'h') << "keep"
-                                                           << QString(100, u'h') << "keep" << 7;
+            << QByteArray("\r\nAPOP=0\r\nfoo\r\nMAIL=m\r\n\r\nPOP3=p\r\nSMTP=s\r\n") << "s"
+            << "p"
+            << "m" << 0;
+        QTest::newRow("lower-case key ignored") << QByteArray("smtp=x\r\nPOP3=p\r\n") << "keep"
+                                                << "p"
+                                                << "keep" << 7;
+        QTest::newRow("later line wins") << QByteArray("POP3=a\r\nPOP3=b\r\n") << "keep"
+                                         << "b"
+                                         << "keep" << 7;
+        QTest::newRow("blanks kept") << QByteArray("POP3= p \r\n") << "keep"
+                                     << " p "
+                                     << "keep" << 7;
+        QTest::newRow("empty value") << QByteArray("POP3=\r\nAPOP=\r\n") << "keep"
+                                     << ""
+                                     << "keep" << 0;
+        QTest::newRow("APOP abc") << QByteArray("APOP=abc") << "keep"
+                                  << "keep"
+                                  << "keep" << 0;
+        QTest::newRow("APOP 0.5") << QByteArray("APOP=0.5\n") << "keep"
+                                  << "keep"
+                                  << "keep" << 0;
+        QTest::newRow("APOP 1.5") << QByteArray("APOP=1.5\n") << "keep"
+                                  << "keep"
+                                  << "keep" << 2;
+        QTest::newRow("APOP out of range clamps") << QByteArray("APOP=99999\n") << "keep"
+                                                  << "keep"
+                                                  << "keep" << 32767;
+        QTest::newRow("APOP negative out of range") << QByteArray("APOP=-99999\n") << "keep"
+                                                    << "keep"
+                                                    << "keep" << -32768;
+        QTest::newRow("LF line ends") << QByteArray("POP3=p\nMAIL=m\n") << "keep"
+                                      << "p"
+                                      << "m" << 7;
+        QTest::newRow("cp932 text") << QByteArray("MAIL=") + ToAnsi(QStringLiteral("髙橋①@例")) << "keep"
+                                    << "keep" << QStringLiteral("髙橋①@例") << 7;
+        QTest::newRow("line of 150 characters keeps 100")
+            << "POP3=" + QByteArray(150, 'h') << "keep" << QString(100, u'h') << "keep" << 7;
         QTest::newRow("100 characters counted as characters")
-            << "POP3=" + ToAnsi(QString(120, QChar(0x3042))) << "keep" << QString(100, QChar(0x3042)) << "keep" << 7;
+            << "POP3=" + ToAnsi(QString(120, QChar(0x3042))) << "keep" << QString(100, QChar(0x3042))
+            << "keep" << 7;
     }
     void loadServerSettings()
     {
@@ -173,17 +198,78 @@ private slots:
         m_files->StoreAccount(QStringLiteral("other"), QStringLiteral("other"), false);
         QCOMPARE(ReadBytes(m_files->idPassPath()),
                  "[EXEINI]\r\nNAME=taro\r\nNAME2=" + ToAnsi(QStringLiteral("p@ss 語")) + "\r\nNAME3=0\r\n");
-        QCOMPARE(m_files->LoadSavedAccount(), std::make_pair(QStringLiteral("taro"), QStringLiteral("p@ss 語")));
+        QCOMPARE(m_files->LoadSavedAccount(),
+                 std::make_pair(QStringLiteral("taro"), QStringLiteral("p@ss 語")));
     }
 
     void accountFileIsOwnerOnly()
     {
         QVERIFY(WriteBytes(m_files->idPassPath(), "[EXEINI]\r\n"));
-        QVERIFY(QFile::setPermissions(m_files->idPassPath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
+        QVERIFY(QFile::setPermissions(m_files->idPassPath(),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
         m_files->StoreAccount(QStringLiteral("a"), QStringLiteral("b"), false);
         struct stat st;
         QCOMPARE(::stat(QFile::encodeName(m_files->idPassPath()).constData(), &st), 0);
         QCOMPARE(st.st_mode & 0777, mode_t(0600));
+    }
+
+    // A hand-made account file others could read is made owner-only when read, with one
+    // line on standard error that names the file and holds no secret.
+    void readableAccountFileIsTightened_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("tightened");
+        QTest::newRow("0644") << 0644 << 0600;
+        QTest::newRow("0660") << 0660 << 0600;
+        QTest::newRow("0604") << 0604 << 0600;
+        QTest::newRow("0400 stays") << 0400 << 0400;
+        QTest::newRow("0600 stays") << 0600 << 0600;
+    }
+    void readableAccountFileIsTightened()
+    {
+        QFETCH(int, mode);
+        QFETCH(int, tightened);
+        const QString path = m_files->idPassPath();
+        QVERIFY(WriteBytes(path, "[EXEINI]\r\nNAME=taro\r\nNAME2=hunter2\r\n"));
+        QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode_t(mode)), 0);
+        test::StderrCapture capture;
+        QCOMPARE(m_files->LoadSavedAccount(),
+                 std::make_pair(QStringLiteral("taro"), QStringLiteral("hunter2")));
+        QCOMPARE(m_files->LoadSavedAccount().second, QStringLiteral("hunter2"));
+        const QByteArray said = capture.take();
+        struct stat st;
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);
+        QCOMPARE(int(st.st_mode & 0777), tightened);
+        QCOMPARE(said.count('\n'), mode == tightened ? 0 : 1);
+        if (mode != tightened)
+            QVERIFY2(said.contains(QFile::encodeName(path)) && said.contains("owner only"), said.constData());
+        QVERIFY(!said.contains("hunter2"));
+    }
+
+    // The certificate a user trusts is kept per server in an owner-only file; a new choice
+    // replaces the old one, and damaged values read as none.
+    void trustedCertificates()
+    {
+        const QByteArray one(32, '\x11');
+        const QByteArray two(32, '\x22');
+        QCOMPARE(m_files->TrustedCertificate(QStringLiteral("mail.example.jp:110")), QByteArray());
+        QVERIFY(m_files->TrustCertificate(QStringLiteral("mail.example.jp:110"), one));
+        QVERIFY(m_files->TrustCertificate(QStringLiteral("[::1]:995"), two));
+        QCOMPARE(m_files->TrustedCertificate(QStringLiteral("mail.example.jp:110")), one);
+        QCOMPARE(m_files->TrustedCertificate(QStringLiteral("[::1]:995")), two);
+        QCOMPARE(m_files->TrustedCertificate(QStringLiteral("mail.example.jp:995")), QByteArray());
+        QVERIFY(m_files->TrustCertificate(QStringLiteral("mail.example.jp:110"), two));
+        QCOMPARE(m_files->TrustedCertificate(QStringLiteral("mail.example.jp:110")), two);
+        QVERIFY(!m_files->TrustCertificate(QStringLiteral("a=b:110"), one));
+        QVERIFY(!m_files->TrustCertificate(QStringLiteral("mail.example.jp:110"), QByteArray(5, 'x')));
+        struct stat st;
+        QCOMPARE(::stat(QFile::encodeName(m_files->trustPath()).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 0777, mode_t(0600));
+        QVERIFY(m_files->trustPath().endsWith(QStringLiteral("/★MailData/trust.ini")));
+
+        QVERIFY(WriteBytes(m_files->trustPath(), "[CERTIFICATES]\r\nbad:110=12zz\r\nshort:110=1122\r\n"));
+        QCOMPARE(m_files->TrustedCertificate(QStringLiteral("bad:110")), QByteArray());
+        QCOMPARE(m_files->TrustedCertificate(QStringLiteral("short:110")), QByteArray());
     }
 
     void longPasswordReadsBackCut()

@@ -2,6 +2,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace pelloway::test {
 
@@ -37,6 +40,34 @@ bool WriteBytes(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+StderrCapture::StderrCapture()
+{
+    std::fflush(stderr);
+    const int fd = ::open(QFile::encodeName(m_dir.filePath(QStringLiteral("stderr"))).constData(),
+                          O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd < 0)
+        return;
+    m_saved = ::dup(2);
+    ::dup2(fd, 2);
+    ::close(fd);
+}
+
+StderrCapture::~StderrCapture()
+{
+    take();
+}
+
+QByteArray StderrCapture::take()
+{
+    if (m_saved < 0)
+        return {};
+    std::fflush(stderr);
+    ::dup2(m_saved, 2);
+    ::close(m_saved);
+    m_saved = -1;
+    return ReadBytes(m_dir.filePath(QStringLiteral("stderr")));
 }
 
 } // namespace pelloway::test

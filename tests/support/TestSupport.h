@@ -27,4 +27,20 @@ bool WriteBytes(const QString& path, const QByteArray& bytes);
 // The source tree, from PELLOWAY_SOURCE_DIR.
 QString SourceDir();
 
+// Sends what the process writes to standard error into a temporary file while it lives;
+// take() ends that and returns the bytes.
+class StderrCapture
+{
+public:
+    StderrCapture();
+    ~StderrCapture();
+    StderrCapture(const StderrCapture&) = delete;
+    StderrCapture& operator=(const StderrCapture&) = delete;
+    QByteArray take();
+
+private:
+    QTemporaryDir m_dir;
+    int m_saved = -1;
+};
+
 } // namespace pelloway::test
