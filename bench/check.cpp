@@ -88,6 +88,14 @@ public:
     }
     int NMailEndWinSock() override { return m_inner.NMailEndWinSock(); }
     ConnectFailure LastConnectFailure() const override { return m_inner.LastConnectFailure(); }
+    pop3::CertificateProblem LastCertificateProblem() const override
+    {
+        return m_inner.LastCertificateProblem();
+    }
+    void SetTrustedCertificates(const QHash<QString, QByteArray>& trusted) override
+    {
+        m_inner.SetTrustedCertificates(trusted);
+    }
 
 private:
     Pop3Library& m_inner;

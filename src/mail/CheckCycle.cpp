@@ -3,8 +3,10 @@
 #include "mail/CheckHost.h"
 #include "mail/NMailText.h"
 #include "mail/Pop3Library.h"
+#include "mail/TrustQuestion.h"
 #include "mail/Wait.h"
 #include "platform/Ansi.h"
+#include "platform/pop3/ServerAddress.h"
 #include "settings/SettingsFiles.h"
 #include "settings/SharedValues.h"
 
@@ -48,7 +50,7 @@ struct RunningFlag
 
 CheckCycle::CheckCycle(Pop3Library& library, SettingsFiles& files, SharedValues& values, CheckHost& host)
     : wait([](int ms) { WaitMilliseconds(ms); }), errorBox(&CheckCycle::ShowErrorBox),
-      failureLine([](const QString& line) {
+      trustQuestion(&TrustQuestion::Ask), failureLine([](const QString& line) {
           std::fputs(line.toLocal8Bit().append('\n').constData(), stderr);
           std::fflush(stderr);
       }),
@@ -97,6 +99,32 @@ void CheckCycle::fail(const QString& reason)
         failureLine(FailureLine(reason));
 }
 
+int CheckCycle::connect(bool& asked)
+{
+    asked = false;
+    const QByteArray server = ToAnsi(m_values.PopServer);
+    const QString key = pop3::ServerAddress::Parse(m_values.PopServer).Key();
+    QHash<QString, QByteArray> trusted;
+    if (const QByteArray digest = m_files.TrustedCertificate(key); !digest.isEmpty())
+        trusted.insert(key, digest);
+    m_library.SetTrustedCertificates(trusted);
+    const int handle = m_library.NMailPop3Connect(server);
+    if (handle != -1 || m_library.LastConnectFailure() != Pop3Library::ConnectFailure::Certificate ||
+        !trustQuestion)
+        return handle;
+    const pop3::CertificateProblem problem = m_library.LastCertificateProblem();
+    if (problem.isNull())
+        return handle;
+    asked = true;
+    if (!trustQuestion(problem))
+        return -1;
+    const QByteArray digest = pop3::CertificateDigest(problem.certificate);
+    if (!m_files.TrustCertificate(problem.server, digest))
+        fail(QStringLiteral("cannot save the trusted certificate to %1").arg(m_files.trustPath()));
+    m_library.SetTrustedCertificates({{problem.server, digest}});
+    return m_library.NMailPop3Connect(server);
+}
+
 void CheckCycle::CheckNewMail()
 {
     if (m_running)
@@ -116,13 +144,19 @@ void CheckCycle::CheckNewMail()
         fail(QStringLiteral("no POP3 server is set"));
     } else {
         // 3. Connect.
-        const int handle = m_library.NMailPop3Connect(ToAnsi(m_values.PopServer));
+        bool asked = false;
+        const int handle = connect(asked);
+        const QString server = pop3::ServerAddress::Redacted(m_values.PopServer);
         if (handle == -1) {
             unreached = ConnectFailedText;
-            const bool mustAct = m_library.LastConnectFailure() == Pop3Library::ConnectFailure::Certificate;
+            // A certificate failure or a server without TLS needs the user; a question
+            // they have just answered is not followed by a box.
+            const Pop3Library::ConnectFailure failure = m_library.LastConnectFailure();
+            const bool mustAct = failure == Pop3Library::ConnectFailure::Certificate ||
+                                 failure == Pop3Library::ConnectFailure::Unencrypted;
             const QString reason = libraryMessage(buffers[0]);
-            fail(QStringLiteral("cannot connect to %1: %2").arg(m_values.PopServer, reason));
-            if (mustAct && errorBox)
+            fail(QStringLiteral("cannot connect to %1: %2").arg(server, reason));
+            if (mustAct && !asked && errorBox)
                 errorBox(reason);
         } else {
             // 4, 5. The saved account, into the account dialog's fields and the shared values.
@@ -162,10 +196,10 @@ void CheckCycle::CheckNewMail()
                         fail(QStringLiteral("%1 of %2 messages on %3 could not be read")
                                  .arg(unread)
                                  .arg(messageCount)
-                                 .arg(m_values.PopServer));
+                                 .arg(server));
                 } else if (messageCount < 0) {
                     const QString reason = libraryMessage(buffers[0]);
-                    fail(QStringLiteral("login to %1 failed: %2").arg(m_values.PopServer, reason));
+                    fail(QStringLiteral("login to %1 failed: %2").arg(server, reason));
                     if (errorBox)
                         errorBox(reason);
                 }

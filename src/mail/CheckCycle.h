@@ -2,6 +2,7 @@
 
 #include "mail/MsgForm.h"
 #include "platform/Form.h"
+#include "platform/pop3/TlsTrust.h"
 
 #include <QString>
 #include <functional>
@@ -33,11 +34,12 @@ public:
     // The message window of the current report; loaded only while a report runs.
     FormHolder<MsgForm>& msgForm() { return m_msgForm; }
 
-    // How a report waits, how the library's reason is shown and how a failure reason is
-    // written out. Tests replace them; by default: WaitMilliseconds, ShowErrorBox and one
-    // line on standard error.
+    // How a report waits, how the library's reason is shown, how the user is asked to trust
+    // a certificate and how a failure reason is written out. Tests replace them; by default:
+    // WaitMilliseconds, ShowErrorBox, TrustQuestion::Ask and one line on standard error.
     std::function<void(int ms)> wait;
     std::function<void(const QString& text)> errorBox;
+    std::function<bool(const pop3::CertificateProblem& problem)> trustQuestion;
     std::function<void(const QString& line)> failureLine;
 
     // The texts of the message window.
@@ -56,6 +58,10 @@ public:
     static QString FailureLine(const QString& reason);
 
 private:
+    // Connects with the certificate trusted for the server. A certificate that fails the
+    // check is put to the user; when they trust it, it is saved and the connect runs once
+    // more. `asked` tells whether the question was shown.
+    int connect(bool& asked);
     QString libraryMessage(std::span<char> buffer);
     void fail(const QString& reason);
     // False when the program began ending during the report's wait.

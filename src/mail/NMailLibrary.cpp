@@ -74,9 +74,20 @@ int NMailLibrary::NMailSetOption(int, int)
 int NMailLibrary::NMailPop3Connect(const QByteArray& server)
 {
     auto client = std::make_unique<Pop3Client>(m_options);
+    m_certificateProblem = pop3::CertificateProblem();
     if (!client->Connect(FromAnsi(server))) {
-        m_connectFailure =
-            client->Error() == Pop3Error::Certificate ? ConnectFailure::Certificate : ConnectFailure::Network;
+        switch (client->Error()) {
+        case Pop3Error::Certificate:
+            m_connectFailure = ConnectFailure::Certificate;
+            m_certificateProblem = client->Untrusted();
+            break;
+        case Pop3Error::Unencrypted:
+            m_connectFailure = ConnectFailure::Unencrypted;
+            break;
+        default:
+            m_connectFailure = ConnectFailure::Network;
+            break;
+        }
         return Failed(client->Reason());
     }
     m_connectFailure = ConnectFailure::None;

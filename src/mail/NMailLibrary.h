@@ -40,6 +40,11 @@ public:
     int NMailGetMessage(int code, std::span<char> buffer, int& size) override;
     int NMailEndWinSock() override;
     ConnectFailure LastConnectFailure() const override { return m_connectFailure; }
+    pop3::CertificateProblem LastCertificateProblem() const override { return m_certificateProblem; }
+    void SetTrustedCertificates(const QHash<QString, QByteArray>& trusted) override
+    {
+        m_options.trustedCertificates = trusted;
+    }
 
     // The options new connections get; tests change time-outs and CAs here.
     pop3::Pop3Options& Options() { return m_options; }
@@ -65,6 +70,7 @@ private:
     int m_fieldsHandle = 0;
     int m_fieldsNumber = 0;
     ConnectFailure m_connectFailure = ConnectFailure::None;
+    pop3::CertificateProblem m_certificateProblem;
 };
 
 } // namespace pelloway

@@ -3,7 +3,11 @@
 // check cycle relies on them. Texts cross as cp932 bytes; buffers are NUL-terminated byte
 // buffers whose size is their capacity including the NUL.
 
+#include "platform/pop3/TlsTrust.h"
+
 #include <QByteArray>
+#include <QHash>
+#include <QString>
 #include <span>
 
 namespace pelloway {
@@ -20,6 +24,7 @@ public:
         None,
         Network,     // refused, unreachable, timed out, name not found
         Certificate, // TLS handshake or certificate check failed: the user must act
+        Unencrypted, // the server offers no TLS and the name does not allow a plain login
     };
 
     virtual ~Pop3Library() = default;
@@ -29,7 +34,8 @@ public:
     // A handle, or -1 on failure.
     virtual int NMailPop3Connect(const QByteArray& server) = 0;
     // > 0 the number of messages, 0 an empty mailbox, < 0 a failure.
-    virtual int NMailPop3Authenticate(int handle, const QByteArray& id, const QByteArray& password, bool apop) = 0;
+    virtual int NMailPop3Authenticate(int handle, const QByteArray& id, const QByteArray& password,
+                                      bool apop) = 0;
     virtual int NMailPop3GetMailStatus(int handle, int mailNo, std::span<char> subject, std::span<char> from,
                                        std::span<char> date, std::span<char> header, int flag) = 0;
     virtual int NMailPop3GetMailSize(int handle, int mailNo) = 0;
@@ -43,6 +49,12 @@ public:
 
     // Not one of the ten: how the last failed NMailPop3Connect failed.
     virtual ConnectFailure LastConnectFailure() const = 0;
+    // Not one of the ten: after a Certificate failure, the certificate the user might
+    // choose to trust (null when there is none to show).
+    virtual pop3::CertificateProblem LastCertificateProblem() const { return pop3::CertificateProblem(); }
+    // Not one of the ten: the certificates the user trusts for the connects that follow,
+    // SHA-256 digests by server ("host:port").
+    virtual void SetTrustedCertificates(const QHash<QString, QByteArray>&) {}
 };
 
 } // namespace pelloway

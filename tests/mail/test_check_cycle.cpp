@@ -3,6 +3,7 @@
 
 #include "CheckFakes.h"
 #include "mail/CheckCycle.h"
+#include "mail/TrustQuestion.h"
 #include "mail/Wait.h"
 #include "settings/SettingsFiles.h"
 #include "settings/SharedValues.h"
@@ -13,6 +14,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QSslConfiguration>
 #include <QTest>
 #include <QTimer>
 #include <climits>
@@ -366,6 +368,40 @@ private slots:
         });
         CheckCycle::ShowErrorBox(QStringLiteral("server said no"));
         QCOMPARE(seen, QStringLiteral("エラー|server said no"));
+    }
+
+    // The question about a certificate: the "エラー" title, plain text with the server, the
+    // reasons and the fingerprint, trusting only on "信頼する"; Esc and the default refuse.
+    void trustQuestionBox()
+    {
+        pop3::CertificateProblem problem;
+        problem.server = QStringLiteral("mail.example.jp:995");
+        const QList<QSslCertificate> system = QSslConfiguration::systemCaCertificates();
+        if (system.isEmpty())
+            QSKIP("no CA certificates on this system to show");
+        problem.certificate = system.front();
+        problem.errors = {QSslError::HostNameMismatch, QSslError::CertificateExpired};
+        problem.changed = true;
+        const auto box = TrustQuestion::MakeBox(problem);
+        QCOMPARE(box->windowTitle(), QStringLiteral("エラー"));
+        QCOMPARE(box->textFormat(), Qt::PlainText);
+        QCOMPARE(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(box->button(QMessageBox::Yes)->text(), QStringLiteral("信頼する"));
+        QCOMPARE(box->defaultButton(), box->button(QMessageBox::No));
+        QCOMPARE(box->escapeButton(), box->button(QMessageBox::No));
+        for (const QString& part : {QStringLiteral("mail.example.jp:995"), QStringLiteral("変わっています"),
+                                    pop3::ProblemText(QSslError::HostNameMismatch),
+                                    pop3::ProblemText(QSslError::CertificateExpired),
+                                    pop3::FingerprintText(pop3::CertificateDigest(problem.certificate))})
+            QVERIFY2(box->text().contains(part), qPrintable(part));
+
+        for (const bool yes : {true, false}) {
+            QTimer::singleShot(0, [yes] {
+                if (auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                    shown->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
+            });
+            QCOMPARE(TrustQuestion::Ask(problem), yes);
+        }
     }
 
     // Must stay last. A program told to end during the report ends there: no character

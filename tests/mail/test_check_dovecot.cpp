@@ -5,15 +5,19 @@
 #include "CheckFakes.h"
 #include "mail/CheckCycle.h"
 #include "mail/NMailLibrary.h"
+#include "mail/TrustQuestion.h"
 #include "settings/SettingsFiles.h"
 #include "settings/SharedValues.h"
 #include "support/Dovecot.h"
+#include "support/ScriptedPop3Server.h"
 #include "support/TestSupport.h"
 
+#include <QFile>
 #include <QLineEdit>
 #include <QTcpServer>
 #include <QTest>
 #include <memory>
+#include <sys/stat.h>
 
 using namespace pelloway;
 using namespace pelloway::test;
@@ -37,6 +41,11 @@ struct Rig
                 QStringLiteral("report %1 %2|%3").arg(ms).arg(form->Text1->text(), form->Text2->text()));
         };
         cycle.errorBox = [this](const QString& text) { log.append(QStringLiteral("box ") + text); };
+        cycle.trustQuestion = [this](const pop3::CertificateProblem& problem) {
+            log.append(QStringLiteral("question ") + problem.server);
+            questions.append(problem);
+            return trust;
+        };
         cycle.failureLine = [this](const QString& line) { failures.append(line); };
     }
 
@@ -48,7 +57,15 @@ struct Rig
     RecordingCheckHost host{log};
     CheckCycle cycle;
     QStringList failures;
+    QList<pop3::CertificateProblem> questions;
+    bool trust = false; // the answer to the question
 };
+
+// How many logins of the test user Dovecot has logged.
+qsizetype Logins(const Dovecot& server)
+{
+    return server.log().count(QStringLiteral("Login: user=<") + QString::fromLatin1(server.user()) + u'>');
+}
 
 const QString Account = QStringLiteral("account pelloway|Secret-123");
 
@@ -63,7 +80,11 @@ private slots:
         m_server = std::make_unique<Dovecot>();
         QVERIFY2(m_server->isRunning(), qPrintable(m_server->error()));
     }
-    void cleanupTestCase() { m_server.reset(); }
+    void cleanupTestCase()
+    {
+        m_server.reset();
+        m_plain.reset();
+    }
     void init() { m_server->clearMailbox(); }
 
     void emptyMailbox()
@@ -124,19 +145,19 @@ private slots:
     }
 
     // A passing network fault is reported in the window only; a certificate the program does
-    // not trust also opens the box, since the user must act.
+    // not trust is put to the user as a question (refused here).
     void unreachable_data()
     {
         QTest::addColumn<int>("kind"); // 0 refused port, 1 untrusted certificate (TLS), 2 untrusted (STLS)
-        QTest::addColumn<bool>("box");
-        QTest::newRow("refused port") << 0 << false;
-        QTest::newRow("untrusted certificate, TLS") << 1 << true;
-        QTest::newRow("untrusted certificate, STLS") << 2 << true;
+        QTest::addColumn<QString>("asked");
+        QTest::newRow("refused port") << 0 << QString();
+        QTest::newRow("untrusted certificate, TLS") << 1 << "question localhost:%1";
+        QTest::newRow("untrusted certificate, STLS") << 2 << "question localhost:%1";
     }
     void unreachable()
     {
         QFETCH(int, kind);
-        QFETCH(bool, box);
+        QFETCH(QString, asked);
         m_server->addMessages(1, 500);
         Rig rig(*m_server, false);
         if (kind == 0) {
@@ -151,17 +172,141 @@ private slots:
         }
         rig.cycle.CheckNewMail();
         QCOMPARE(rig.log.last(), QStringLiteral("report 1000 メールサーバーに接続できませんでした。|"));
-        QCOMPARE(rig.log.size(), box ? 2 : 1);
-        if (box)
-            QVERIFY2(rig.log[0].size() > 4 && rig.log[0].startsWith(QStringLiteral("box ")),
-                     qPrintable(rig.log[0]));
+        QCOMPARE(rig.log.size(), asked.isEmpty() ? 1 : 2);
+        if (!asked.isEmpty()) {
+            QCOMPARE(rig.log[0], asked.arg(kind == 1 ? m_server->tlsPort() : m_server->plainPort()));
+            QVERIFY(rig.questions[0].errors.contains(QSslError::UnableToGetLocalIssuerCertificate));
+        }
         QCOMPARE(rig.failures.size(), 1);
         QVERIFY2(rig.failures[0].contains(rig.values.PopServer), qPrintable(rig.failures[0]));
         QCOMPARE(m_server->messageFiles(), 1);
     }
 
+    // Someone on the path takes STLS out of the CAPA reply: the check stops before the
+    // login, says why in the box, and the client's bytes hold no credentials.
+    void strippedStls()
+    {
+        m_server->addMessages(1, 500);
+        ScriptedPop3Server proxy(
+            ScriptedPop3Server::Relay(m_server->plainPort(), ScriptedPop3Server::WithoutStls));
+        Rig rig(*m_server);
+        rig.values.PopServer = QStringLiteral("localhost:%1").arg(proxy.port());
+        rig.cycle.CheckNewMail();
+        QCOMPARE(rig.log.size(), 2);
+        QVERIFY2(rig.log[0].startsWith(QStringLiteral("box ")) &&
+                     rig.log[0].contains(QStringLiteral("STLS")) &&
+                     rig.log[0].contains(QStringLiteral("plain://localhost:%1").arg(proxy.port())),
+                 qPrintable(rig.log[0]));
+        QCOMPARE(rig.log[1], QStringLiteral("report 1000 メールサーバーに接続できませんでした。|"));
+        proxy.finish();
+        const QByteArray wire = proxy.received().value(0);
+        QVERIFY2(!ScriptedPop3Server::CarriesLogin(wire) && !wire.contains(m_server->password()),
+                 wire.constData());
+        QCOMPARE(rig.failures.size(), 1);
+    }
+
+    // A server without TLS: a name as saved before explains the choice in the box and logs
+    // in with nothing; the "plain://" form logs in without TLS.
+    void serverWithoutTls_data()
+    {
+        QTest::addColumn<bool>("optIn");
+        QTest::addColumn<int>("apop");
+        QTest::newRow("host:port") << false << 0;
+        QTest::newRow("host:port, APOP") << false << 1;
+        QTest::newRow("plain://, USER/PASS") << true << 0;
+        QTest::newRow("plain://, APOP") << true << 1;
+    }
+    void serverWithoutTls()
+    {
+        QFETCH(bool, optIn);
+        QFETCH(int, apop);
+        if (!m_plain)
+            m_plain = std::make_unique<Dovecot>(Dovecot::Tls::Off);
+        QVERIFY2(m_plain->isRunning(), qPrintable(m_plain->error()));
+        m_plain->clearMailbox();
+        m_plain->addMessages(2, 500);
+        const qsizetype logins = Logins(*m_plain);
+        Rig rig(*m_plain);
+        rig.values.ApopFlag = std::int16_t(apop);
+        rig.values.PopServer =
+            (optIn ? QStringLiteral("plain://127.0.0.1:%1") : QStringLiteral("127.0.0.1:%1"))
+                .arg(m_plain->plainPort());
+        rig.cycle.CheckNewMail();
+        if (optIn) {
+            QCOMPARE(rig.log, QStringList({Account, "picture wife.gif", "report 1000 新着メールが有ります|2",
+                                           "character"}));
+            QVERIFY(Logins(*m_plain) > logins);
+            return;
+        }
+        QCOMPARE(rig.log.size(), 2);
+        QVERIFY2(rig.log[0].startsWith(QStringLiteral("box ")) &&
+                     rig.log[0].contains(QStringLiteral("plain://127.0.0.1:%1").arg(m_plain->plainPort())),
+                 qPrintable(rig.log[0]));
+        QCOMPARE(rig.log[1], QStringLiteral("report 1000 メールサーバーに接続できませんでした。|"));
+        QCOMPARE(Logins(*m_plain), logins);
+    }
+
+    // A self-signed certificate: the question shows it; trusting it saves its fingerprint and
+    // the check goes on, and the next check asks nothing. A new certificate after a restart
+    // asks again, saying it changed; refusing sends no login.
+    void trustingACertificate()
+    {
+        Dovecot server(Dovecot::Tls::SelfSigned);
+        QVERIFY2(server.isRunning(), qPrintable(server.error()));
+        server.addMessages(2, 500);
+        Rig rig(server, false);
+        const QString key = QStringLiteral("localhost:%1").arg(server.plainPort());
+        const QByteArray first = pop3::CertificateDigest(server.serverCertificate());
+        const QStringList found = {Account, "picture wife.gif", "report 1000 新着メールが有ります|2",
+                                   "character"};
+
+        rig.trust = true;
+        rig.cycle.CheckNewMail();
+        QCOMPARE(rig.log, QStringList{QStringLiteral("question ") + key} + found);
+        QCOMPARE(rig.questions.size(), 1);
+        QCOMPARE(pop3::CertificateDigest(rig.questions[0].certificate), first);
+        QVERIFY(!rig.questions[0].changed);
+        const QString text = TrustQuestion::Text(rig.questions[0]);
+        for (const QString& part : {key, pop3::FingerprintText(first), QStringLiteral("CN=localhost"),
+                                    pop3::ProblemText(QSslError::SelfSignedCertificate)})
+            QVERIFY2(text.contains(part) || text.contains(part.mid(3)), qPrintable(part + u'\n' + text));
+        QCOMPARE(rig.files.TrustedCertificate(key), first);
+        struct stat st;
+        QCOMPARE(::stat(QFile::encodeName(rig.files.trustPath()).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 0777, mode_t(0600));
+
+        rig.log.clear();
+        rig.cycle.CheckNewMail();
+        QCOMPARE(rig.log, found);
+        QCOMPARE(rig.questions.size(), 1);
+
+        QVERIFY2(server.restart(), qPrintable(server.error()));
+        const QByteArray second = pop3::CertificateDigest(server.serverCertificate());
+        QVERIFY(second != first);
+        const qsizetype logins = Logins(server);
+        rig.log.clear();
+        rig.trust = false;
+        rig.cycle.CheckNewMail();
+        QCOMPARE(rig.log, QStringList({QStringLiteral("question ") + key,
+                                       "report 1000 メールサーバーに接続できませんでした。|"}));
+        QCOMPARE(rig.questions.size(), 2);
+        QVERIFY(rig.questions[1].changed);
+        QCOMPARE(pop3::CertificateDigest(rig.questions[1].certificate), second);
+        QVERIFY(TrustQuestion::Text(rig.questions[1]).contains(QStringLiteral("変わっています")));
+        QCOMPARE(rig.files.TrustedCertificate(key), first);
+        QCOMPARE(Logins(server), logins);
+        QVERIFY(!server.log().contains(QStringLiteral("auth failed")));
+
+        rig.log.clear();
+        rig.trust = true;
+        rig.cycle.CheckNewMail();
+        QCOMPARE(rig.log, QStringList{QStringLiteral("question ") + key} + found);
+        QCOMPARE(rig.files.TrustedCertificate(key), second);
+    }
+
 private:
     std::unique_ptr<Dovecot> m_server;
+    std::unique_ptr<Dovecot> m_plain; // without TLS, started by the first test that needs it
 };
 
 QTEST_MAIN(TestCheckDovecot)
