@@ -99,9 +99,9 @@ void CheckCycle::fail(const QString& reason)
         failureLine(FailureLine(reason));
 }
 
-int CheckCycle::connect(bool& asked)
+int CheckCycle::connect(bool& refused)
 {
-    asked = false;
+    refused = false;
     const QByteArray server = ToAnsi(m_values.PopServer);
     const QString key = pop3::ServerAddress::Parse(m_values.PopServer).Key();
     QHash<QString, QByteArray> trusted;
@@ -115,9 +115,10 @@ int CheckCycle::connect(bool& asked)
     const pop3::CertificateProblem problem = m_library.LastCertificateProblem();
     if (problem.isNull())
         return handle;
-    asked = true;
-    if (!trustQuestion(problem))
+    if (!trustQuestion(problem)) {
+        refused = true;
         return -1;
+    }
     const QByteArray digest = pop3::CertificateDigest(problem.certificate);
     if (!m_files.TrustCertificate(problem.server, digest))
         fail(QStringLiteral("cannot save the trusted certificate to %1").arg(m_files.trustPath()));
@@ -144,19 +145,19 @@ void CheckCycle::CheckNewMail()
         fail(QStringLiteral("no POP3 server is set"));
     } else {
         // 3. Connect.
-        bool asked = false;
-        const int handle = connect(asked);
+        bool refused = false;
+        const int handle = connect(refused);
         const QString server = pop3::ServerAddress::Redacted(m_values.PopServer);
         if (handle == -1) {
             unreached = ConnectFailedText;
-            // A certificate failure or a server without TLS needs the user; a question
-            // they have just answered is not followed by a box.
+            // A certificate failure or a server without TLS needs the user; a certificate
+            // they have just refused to trust needs no box after the question.
             const Pop3Library::ConnectFailure failure = m_library.LastConnectFailure();
             const bool mustAct = failure == Pop3Library::ConnectFailure::Certificate ||
                                  failure == Pop3Library::ConnectFailure::Unencrypted;
             const QString reason = libraryMessage(buffers[0]);
             fail(QStringLiteral("cannot connect to %1: %2").arg(server, reason));
-            if (mustAct && !asked && errorBox)
+            if (mustAct && !refused && errorBox)
                 errorBox(reason);
         } else {
             // 4, 5. The saved account, into the account dialog's fields and the shared values.

@@ -60,8 +60,8 @@ public:
 private:
     // Connects with the certificate trusted for the server. A certificate that fails the
     // check is put to the user; when they trust it, it is saved and the connect runs once
-    // more. `asked` tells whether the question was shown.
-    int connect(bool& asked);
+    // more. `refused` tells whether the user declined to trust it.
+    int connect(bool& refused);
     QString libraryMessage(std::span<char> buffer);
     void fail(const QString& reason);
     // False when the program began ending during the report's wait.

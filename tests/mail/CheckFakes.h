@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <tuple>
 
 namespace pelloway::test {
 
@@ -22,6 +23,10 @@ public:
 
     int connectResult = 5;
     ConnectFailure failure = ConnectFailure::None;
+    // The result and failure of each connect after the first, in turn.
+    QList<std::pair<int, ConnectFailure>> laterConnects;
+    // Shown after a Certificate failure.
+    pop3::CertificateProblem problem;
     int authenticateResult = 0;
     std::map<int, int> sizes; // message number -> size; missing -> 100
     int failFromMessage = 0;  // messages from this number on fail every call (0: none)
@@ -39,6 +44,8 @@ public:
     }
     int NMailPop3Connect(const QByteArray& server) override
     {
+        if (m_connects++ > 0 && !laterConnects.isEmpty())
+            std::tie(connectResult, failure) = laterConnects.takeFirst();
         return note(QStringLiteral("connect ") + FromAnsi(server), connectResult);
     }
     int NMailPop3Authenticate(int handle, const QByteArray& id, const QByteArray& password,
@@ -93,6 +100,18 @@ public:
     }
     int NMailEndWinSock() override { return note(QStringLiteral("end"), 0); }
     ConnectFailure LastConnectFailure() const override { return failure; }
+    pop3::CertificateProblem LastCertificateProblem() const override
+    {
+        return failure == ConnectFailure::Certificate ? problem : pop3::CertificateProblem();
+    }
+    void SetTrustedCertificates(const QHash<QString, QByteArray>& trusted) override
+    {
+        QStringList pairs;
+        for (auto it = trusted.begin(); it != trusted.end(); ++it)
+            pairs.append(it.key() + u'=' + QString::fromLatin1(it.value().toHex().left(8)));
+        if (!pairs.isEmpty())
+            note(QStringLiteral("trust ") + pairs.join(u' '), 0);
+    }
 
 private:
     bool failing(int mailNo) const { return failFromMessage > 0 && mailNo >= failFromMessage; }
@@ -102,6 +121,7 @@ private:
         return result;
     }
     QStringList& m_log;
+    int m_connects = 0;
 };
 
 class RecordingCheckHost final : public CheckHost

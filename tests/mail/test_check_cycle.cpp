@@ -370,6 +370,69 @@ private slots:
         QCOMPARE(seen, QStringLiteral("エラー|server said no"));
     }
 
+    // A certificate that fails the check is put to the user: refused, the check ends without
+    // a box; trusted, it is saved and the connect runs once more (a second failure shows
+    // the box). A server without TLS only explains itself in the box.
+    void untrustedCertificate_data()
+    {
+        QTest::addColumn<Failure>("failure");
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<int>("retry"); // the second connect's handle (-1: a certificate failure again)
+        QTest::addColumn<QStringList>("calls");
+        const QStringList question = {"connect pop.test", "question pop.test:110"};
+        const QString trust = QStringLiteral("trust pop.test:110=%1");
+        const QString unreached = QStringLiteral("report 1000 メールサーバーに接続できませんでした。|");
+        QTest::newRow("refused") << Failure::Certificate << false << 0
+                                 << question + QStringList{"message 0 8192", unreached};
+        QTest::newRow("trusted") << Failure::Certificate << true << 7
+                                 << question + QStringList{trust,
+                                                           "connect pop.test",
+                                                           "account alice|pw",
+                                                           "auth 7 alice pw false",
+                                                           "close 7",
+                                                           NoMail + "0"};
+        QTest::newRow("trusted, fails again")
+            << Failure::Certificate << true << -1
+            << question + QStringList{trust, "connect pop.test", "message 0 8192", "box -ERR wrong password",
+                                      unreached};
+        QTest::newRow("no TLS") << Failure::Unencrypted << true << 0
+                                << QStringList{"connect pop.test", "message 0 8192",
+                                               "box -ERR wrong password", unreached};
+    }
+    void untrustedCertificate()
+    {
+        QFETCH(Failure, failure);
+        QFETCH(bool, answer);
+        QFETCH(int, retry);
+        QFETCH(QStringList, calls);
+        const QList<QSslCertificate> system = QSslConfiguration::systemCaCertificates();
+        if (system.isEmpty())
+            QSKIP("no CA certificate on this system to show");
+        Rig rig;
+        rig.pop3.connectResult = -1;
+        rig.pop3.failure = failure;
+        rig.pop3.problem.server = QStringLiteral("pop.test:110");
+        rig.pop3.problem.certificate = system.front();
+        rig.pop3.laterConnects = {{retry, retry == -1 ? failure : Failure::None}};
+        rig.cycle.trustQuestion = [&rig, answer](const pop3::CertificateProblem& problem) {
+            rig.log.append(QStringLiteral("question ") + problem.server);
+            return answer;
+        };
+        const QByteArray digest = pop3::CertificateDigest(system.front());
+        rig.cycle.CheckNewMail();
+        QCOMPARE(rig.log.join(u'\n'), calls.join(u'\n').replace(QStringLiteral("%1"),
+                                                                QString::fromLatin1(digest.toHex().left(8))));
+        const bool saved = answer && failure == Failure::Certificate;
+        QCOMPARE(rig.files.TrustedCertificate(QStringLiteral("pop.test:110")), saved ? digest : QByteArray());
+        if (!saved)
+            return;
+        // The next check connects with the saved certificate trusted.
+        rig.log.clear();
+        rig.cycle.CheckNewMail();
+        QCOMPARE(rig.log.first(),
+                 QStringLiteral("trust pop.test:110=") + QString::fromLatin1(digest.toHex().left(8)));
+    }
+
     // The question about a certificate: the "エラー" title, plain text with the server, the
     // reasons and the fingerprint, trusting only on "信頼する"; Esc and the default refuse.
     void trustQuestionBox()
