@@ -6,6 +6,7 @@
 #include "support/Dovecot.h"
 #include "support/ScriptedPop3Server.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QTest>
@@ -47,6 +48,7 @@ private slots:
     void caFromEnvironment_data();
     void caFromEnvironment();
     void trustedCertificate_data();
+    void expiredCertificate();
     void trustedCertificate();
 
 private:
@@ -413,6 +415,22 @@ void TestPop3Dovecot::trustedCertificate()
         QVERIFY(problem.Reasons().join(u'\n').contains(ProblemText(QSslError::SslError(error))));
     }
     QCOMPARE(client.Authenticate(selfSigned.user(), selfSigned.password(), false), -1);
+}
+
+// An expired certificate is refused and described as expired.
+void TestPop3Dovecot::expiredCertificate()
+{
+    Dovecot expired(Dovecot::Tls::Expired);
+    QVERIFY2(expired.isRunning(), qPrintable(expired.error()));
+    QVERIFY(expired.serverCertificate().expiryDate() < QDateTime::currentDateTimeUtc());
+    Pop3Client client(trusting());
+    QVERIFY(!client.Connect(QStringLiteral("localhost:%1").arg(expired.plainPort())));
+    QCOMPARE(client.Error(), Pop3Error::Certificate);
+    const CertificateProblem& problem = client.Untrusted();
+    QVERIFY(problem.errors.contains(QSslError::CertificateExpired));
+    QVERIFY2(problem.Reasons().join(u'\n').contains(ProblemText(QSslError::CertificateExpired)),
+             qPrintable(problem.Reasons().join(u'\n')));
+    QVERIFY(client.Reason().contains(QStringLiteral("expired"), Qt::CaseInsensitive));
 }
 
 QTEST_GUILESS_MAIN(TestPop3Dovecot)

@@ -137,6 +137,36 @@ bool Dovecot::makeCertificates()
         m_error = QStringLiteral("openssl failed: ") + output;
         return false;
     }
+    if (m_tls == Tls::Expired) {
+        // Only "openssl ca" sets dates in the past: a throw-away CA database for one signature.
+        const QString ca = dir + QStringLiteral("expired/");
+        QDir().mkpath(ca);
+        if (Write(ca + QStringLiteral("index.txt"), {}) && Write(ca + QStringLiteral("serial"), "01\n") &&
+            Write(ca + QStringLiteral("ca.cnf"),
+                  "[ca]\ndefault_ca = d\n[d]\ndatabase = " + QFile::encodeName(ca) +
+                      "index.txt\nnew_certs_dir = " + QFile::encodeName(ca) +
+                      "\nserial = " + QFile::encodeName(ca) +
+                      "serial\ndefault_md = sha256\npolicy = p\ncopy_extensions = copy\n"
+                      "[p]\ncommonName = supplied\n") &&
+            Run(QStringLiteral("openssl"),
+                QStringList{QStringLiteral("req")} + ec +
+                    QStringList{QStringLiteral("-keyout"), dir + QStringLiteral("server.key"),
+                                QStringLiteral("-out"), ca + QStringLiteral("server.csr"),
+                                QStringLiteral("-subj"), QStringLiteral("/CN=localhost"),
+                                QStringLiteral("-addext"), QStringLiteral("subjectAltName=DNS:localhost")},
+                &output) &&
+            Run(QStringLiteral("openssl"),
+                {QStringLiteral("ca"), QStringLiteral("-batch"), QStringLiteral("-config"),
+                 ca + QStringLiteral("ca.cnf"), QStringLiteral("-selfsign"), QStringLiteral("-keyfile"),
+                 dir + QStringLiteral("server.key"), QStringLiteral("-in"), ca + QStringLiteral("server.csr"),
+                 QStringLiteral("-out"), dir + QStringLiteral("server.pem"), QStringLiteral("-startdate"),
+                 QStringLiteral("20200101000000Z"), QStringLiteral("-enddate"),
+                 QStringLiteral("20200102000000Z"), QStringLiteral("-notext")},
+                &output))
+            return true;
+        m_error = QStringLiteral("openssl failed: ") + output;
+        return false;
+    }
     if (!Run(QStringLiteral("openssl"),
              QStringList{QStringLiteral("req"), QStringLiteral("-x509")} + ec +
                  QStringList{QStringLiteral("-keyout"), dir + QStringLiteral("ca.key"),

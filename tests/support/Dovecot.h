@@ -10,7 +10,8 @@
 // certificate (for "localhost") made with openssl, the maildir, the log. Ports are picked
 // free on 127.0.0.1. The plain listener offers STLS and a second listener speaks TLS from
 // the start, unless constructed with Tls::Off (then `ssl = no`: plain POP3 only). With
-// Tls::SelfSigned the certificate (for "localhost") signs itself and no CA is made. The
+// Tls::SelfSigned the certificate (for "localhost") signs itself and no CA is made; with
+// Tls::Expired it does so too, and expired long ago. The
 // greeting carries an APOP timestamp; one user, user() / password(). Works as root (mail
 // stored as nobody) and as a normal user. The destructor stops Dovecot by its PID and
 // removes the folder; a test process that is killed takes its Dovecot along.
@@ -32,6 +33,7 @@ public:
         On,
         Off,
         SelfSigned,
+        Expired, // self-signed, and valid only for a day in 2020
     };
 
     explicit Dovecot(Tls tls = Tls::On);
