@@ -12,7 +12,7 @@
 // No ID, password or APOP digest is sent before TLS is up (TLS 1.2 or later), unless the
 // server name is of the "plain://" form; a server without STLS fails Connect instead. A
 // certificate that fails the check is refused unless it is exactly the one trusted for
-// this server; then Untrusted() describes it for the user.
+// this server; a refused one is described for the user by Untrusted().
 
 #include "platform/pop3/Pop3ResponseReader.h"
 #include "platform/pop3/ServerAddress.h"
