@@ -1,5 +1,7 @@
 #include "app/MainForm.h"
 #include "mail/CheckCycle.h"
+#include "platform/QtTranslations.h"
+#include "settings/IdPassForm.h"
 #include "settings/SetForm.h"
 #include "settings/SettingsFiles.h"
 #include "support/BoxAnswerer.h"
@@ -14,8 +16,10 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
+#include <QTextStream>
 #include <QWindow>
 #include <optional>
 
@@ -214,6 +218,66 @@ private slots:
             QCOMPARE(catcher.opened[0], MainForm::HomePageUrl(f.app.path()));
         QCOMPARE(f.form->windowTitle(), before);
         QVERIFY(f.services.log.entries().isEmpty());
+    }
+
+    // Standard buttons read in the desktop's language; the program's own texts stay as they
+    // are. Each language runs in a child process, since Qt reads the language once.
+    void buttonsFollowTheDesktopLanguage_data()
+    {
+        QTest::addColumn<QString>("lang");
+        QTest::addColumn<QString>("buttons");
+        QTest::newRow("Japanese desktop") << "ja_JP.UTF-8"
+                                          << "はい|いいえ";
+        QTest::newRow("German desktop") << "de_DE.UTF-8"
+                                        << "Ja|Nein";
+        QTest::newRow("C") << "C"
+                           << "Yes|No";
+    }
+    void buttonsFollowTheDesktopLanguage()
+    {
+        QFETCH(QString, lang);
+        QFETCH(QString, buttons);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const QString& name :
+             {QStringLiteral("LANGUAGE"), QStringLiteral("LC_ALL"), QStringLiteral("LC_MESSAGES")})
+            env.remove(name);
+        env.insert(QStringLiteral("LANG"), lang);
+        env.insert(QStringLiteral("LC_CTYPE"), QStringLiteral("C.UTF-8")); // the language data may be missing
+        env.insert(QStringLiteral("PELLOWAY_SHOW_BOXES"), QStringLiteral("1"));
+        QProcess child;
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("boxesAsTheProgramShowsThem")});
+        QVERIFY(child.waitForFinished(60000));
+        const QString out = QString::fromUtf8(child.readAllStandardOutput());
+        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+                 qPrintable(out + QString::fromUtf8(child.readAllStandardError())));
+        QStringList shown;
+        for (const QString& line : out.split(u'\n')) {
+            if (line.startsWith(QStringLiteral("SHOWN ")))
+                shown.append(line.mid(6));
+        }
+        QCOMPARE(
+            shown,
+            QStringList({QStringLiteral("確認|「Tomvale」作者のホームページです。ちょっと見てみますか？|") +
+                             QString::number(int(QMessageBox::Question)) + u'|' + buttons,
+                         QStringLiteral("ID,PASS|OK|Cancel")}));
+    }
+    // Run by the test above with the desktop's language set: starts as the program does and
+    // prints the home-page prompt with its buttons and the account dialog's buttons.
+    void boxesAsTheProgramShowsThem()
+    {
+        if (!qEnvironmentVariableIsSet("PELLOWAY_SHOW_BOXES"))
+            QSKIP("run by buttonsFollowTheDesktopLanguage in a child process");
+        InstallQtTranslations();
+        Fixture f;
+        BoxAnswerer answer(QMessageBox::No);
+        f.form->mhp->trigger();
+        QCOMPARE(answer.seen.size(), 1);
+        IdPassForm& account = f.form->idPassForm().get();
+        QTextStream out(stdout);
+        out << "SHOWN " << answer.seen[0] << u'|' << answer.buttons[0] << '\n';
+        out << "SHOWN " << account.windowTitle() << u'|' << account.OKCommand->text() << u'|'
+            << account.CancelCommand->text() << '\n';
     }
 
     void eventOnDemandAndItsEnd()
