@@ -108,9 +108,18 @@ const Pop3Message* NMailLibrary::Message(int handle, int mailNo)
     }
     if (mailNo >= 1 && client->Current().number == mailNo)
         return &client->Current();
-    const Pop3Message* message = client->Fetch(mailNo);
-    if (!message)
+    // A message that could not be read is asked for once: the calls that follow for the
+    // same number fail with the same reason.
+    if (m_unreadHandle == handle && m_unreadNumber == mailNo) {
         Failed(client->Reason());
+        return nullptr;
+    }
+    const Pop3Message* message = client->Fetch(mailNo);
+    if (!message) {
+        m_unreadHandle = handle;
+        m_unreadNumber = mailNo;
+        Failed(client->Reason());
+    }
     return message;
 }
 
@@ -152,13 +161,12 @@ int NMailLibrary::NMailPop3GetMailStatus(int handle, int mailNo, std::span<char>
 
 int NMailLibrary::NMailPop3GetMailSize(int handle, int mailNo)
 {
-    Pop3Client* client = Client(handle);
-    if (!client)
-        return Failed(QStringLiteral("接続が正しくありません。"));
-    const qint64 size = client->Size(mailNo);
-    if (size < 0)
-        return Failed(QStringLiteral("メール番号が正しくありません。(%1)").arg(mailNo));
-    return int(std::min<qint64>(size, INT_MAX - 1));
+    // The size of the message as it arrived, never the size the server claims for it: the
+    // caller sizes its body buffer from this.
+    const Pop3Message* message = Message(handle, mailNo);
+    if (!message)
+        return -1;
+    return int(std::min<qsizetype>(message->bytes.size(), INT_MAX - 1));
 }
 
 int NMailLibrary::NMailPop3GetMail(int handle, int mailNo, std::span<char> subject, std::span<char> from,
@@ -191,6 +199,7 @@ int NMailLibrary::NMailPop3Close(int handle)
     it->second->Quit();
     m_connections.erase(it);
     m_fieldsHandle = 0;
+    m_unreadHandle = 0;
     return 0;
 }
 

@@ -5,8 +5,9 @@
 // mailbox or -1; every failure leaves a Japanese reason that NMailGetMessage writes as
 // cp932. For message k, GetMailStatus retrieves the message and fills the four text
 // buffers with its Subject, From, Date and Message-ID (decoded, cp932, NUL-terminated, cut
-// to 8192 bytes); GetMail writes the message itself into the body buffer, cut to the
-// buffer's size with the NUL. One message is held at a time.
+// to 8192 bytes); GetMailSize gives the size of the message as it arrived (retrieving it
+// when it is not held yet); GetMail writes the message itself into the body buffer, cut to
+// the buffer's size with the NUL. One message is held at a time.
 
 #include "mail/Pop3Library.h"
 #include "platform/pop3/Pop3Client.h"
@@ -64,6 +65,9 @@ private:
     std::array<QByteArray, 4> m_fields;
     int m_fieldsHandle = 0;
     int m_fieldsNumber = 0;
+    // The message last asked for that could not be read.
+    int m_unreadHandle = 0;
+    int m_unreadNumber = 0;
     ConnectFailure m_connectFailure = ConnectFailure::None;
 };
 
