@@ -144,7 +144,8 @@ void CheckCycle::CheckNewMail()
                     // Each message is read once and forgotten; nothing is deleted.
                     std::vector<char> body;
                     int unread = 0;
-                    for (int k = 1; k <= messageCount; ++k) {
+                    // A program ending meanwhile abandons the exchange: the rest is skipped.
+                    for (int k = 1; k <= messageCount && !ProgramEnding(); ++k) {
                         const int status = m_library.NMailPop3GetMailStatus(handle, k, buffers[0], buffers[1],
                                                                             buffers[2], buffers[3], 0);
                         const int size = m_library.NMailPop3GetMailSize(handle, k);
@@ -174,6 +175,9 @@ void CheckCycle::CheckNewMail()
             m_library.NMailPop3Close(handle);
         }
     }
+    // A program told to end during the exchange reports nothing.
+    if (ProgramEnding())
+        return;
 
     if (messageCount > 0) {
         // 10. New mail: the new-mail picture, the report, the character window.

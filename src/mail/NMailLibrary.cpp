@@ -73,11 +73,24 @@ int NMailLibrary::NMailSetOption(int, int)
 
 int NMailLibrary::NMailPop3Connect(const QByteArray& server)
 {
-    auto client = std::make_unique<Pop3Client>(m_options);
-    if (!client->Connect(FromAnsi(server))) {
+    pop3::Pop3Options options = m_options;
+    if (!options.abandon)
+        options.abandon = m_worker.AbandonFlag();
+    std::unique_ptr<Pop3Client> client;
+    Pop3Error error = Pop3Error::None;
+    QString reason;
+    m_worker.Run([&] {
+        client = std::make_unique<Pop3Client>(options);
+        if (!client->Connect(FromAnsi(server))) {
+            error = client->Error();
+            reason = client->Reason();
+            client.reset(); // its socket belongs to the worker: it goes there
+        }
+    });
+    if (!client) {
         m_connectFailure =
-            client->Error() == Pop3Error::Certificate ? ConnectFailure::Certificate : ConnectFailure::Network;
-        return Failed(client->Reason());
+            error == Pop3Error::Certificate ? ConnectFailure::Certificate : ConnectFailure::Network;
+        return Failed(reason);
     }
     m_connectFailure = ConnectFailure::None;
     if (m_nextHandle == INT_MAX)
@@ -93,7 +106,8 @@ int NMailLibrary::NMailPop3Authenticate(int handle, const QByteArray& id, const 
     Pop3Client* client = Client(handle);
     if (!client)
         return Failed(QStringLiteral("接続が正しくありません。"));
-    const int count = client->Authenticate(id, password, apop);
+    int count = -1;
+    m_worker.Run([&] { count = client->Authenticate(id, password, apop); });
     if (count < 0)
         return Failed(client->Reason());
     return count;
@@ -110,11 +124,12 @@ const Pop3Message* NMailLibrary::Message(int handle, int mailNo)
         return &client->Current();
     // A message that could not be read is asked for once: the calls that follow for the
     // same number fail with the same reason.
-    if (m_unreadHandle == handle && m_unreadNumber == mailNo) {
+    if ((m_unreadHandle == handle && m_unreadNumber == mailNo) || client->Closed()) {
         Failed(client->Reason());
         return nullptr;
     }
-    const Pop3Message* message = client->Fetch(mailNo);
+    const Pop3Message* message = nullptr;
+    m_worker.Run([&] { message = client->Fetch(mailNo); });
     if (!message) {
         m_unreadHandle = handle;
         m_unreadNumber = mailNo;
@@ -196,8 +211,10 @@ int NMailLibrary::NMailPop3Close(int handle)
     const auto it = m_connections.find(handle);
     if (it == m_connections.end())
         return Failed(QStringLiteral("接続が正しくありません。"));
-    it->second->Quit();
-    m_connections.erase(it);
+    m_worker.Run([&] {
+        it->second->Quit();
+        m_connections.erase(it);
+    });
     m_fieldsHandle = 0;
     m_unreadHandle = 0;
     return 0;
@@ -212,9 +229,16 @@ int NMailLibrary::NMailGetMessage(int, std::span<char> buffer, int& size)
 
 int NMailLibrary::NMailEndWinSock()
 {
-    for (auto& [handle, client] : m_connections)
-        client->Quit();
-    m_connections.clear();
+    if (m_connections.empty())
+        return 0;
+    // The program is ending: an exchange still open is abandoned, not finished.
+    m_worker.AbandonFlag()->store(true);
+    m_worker.Run([&] {
+        for (auto& [handle, client] : m_connections)
+            client->Quit();
+        m_connections.clear();
+    });
+    m_worker.AbandonFlag()->store(false);
     return 0;
 }
 

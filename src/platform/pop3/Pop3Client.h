@@ -123,6 +123,8 @@ public:
     void Quit();
 
     int MessageCount() const { return m_count; }
+    // Closed by Quit or by a failure: every call that needs the server fails at once.
+    bool Closed() const { return m_stage == Stage::Over; }
     bool Encrypted() const { return m_ssl && m_ssl->isEncrypted(); }
     const Pop3Capabilities& Capabilities() const { return m_caps; }
     const QByteArray& Greeting() const { return m_greeting; }
