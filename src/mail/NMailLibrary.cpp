@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace pelloway {
 
@@ -15,6 +18,9 @@ using pop3::Pop3Message;
 
 namespace {
 
+// The piece of a message moved into the caller's body buffer at a time.
+constexpr size_t MoveStep = 1 << 20;
+
 bool IsLeadByte(unsigned char c)
 {
     return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
@@ -22,7 +28,15 @@ bool IsLeadByte(unsigned char c)
 
 } // namespace
 
-NMailLibrary::NMailLibrary(pop3::Pop3Options options) : m_options(std::move(options)) {}
+NMailLibrary::NMailLibrary(pop3::Pop3Options options) : m_options(std::move(options))
+{
+#ifdef __GLIBC__
+    // Blocks of a megabyte and more come straight from the system and go back to it when
+    // freed or shrunk: a check's memory falls back after each large message instead of
+    // staying with the allocator.
+    mallopt(M_MMAP_THRESHOLD, int(MoveStep));
+#endif
+}
 
 NMailLibrary::~NMailLibrary()
 {
@@ -197,9 +211,18 @@ int NMailLibrary::NMailPop3GetMail(int handle, int mailNo, std::span<char> subje
     WriteFields(handle, *message, subject, from, date, header);
     if (!body.empty()) {
         const size_t n = std::min(size_t(message->bytes.size()), body.size() - 1);
-        if (n > 0)
-            std::memcpy(body.data(), message->bytes.constData(), n);
         body[n] = '\0';
+        // From the end, a step at a time, the held copy shrinking behind: the message is
+        // not in memory twice over while it moves into the caller's buffer.
+        QByteArray held = Client(handle)->TakeMessageBytes();
+        size_t left = n;
+        while (left > 0) {
+            const size_t step = std::min(left, MoveStep);
+            left -= step;
+            std::memcpy(body.data() + left, held.constData() + left, step);
+            held.truncate(qsizetype(left));
+            held.squeeze();
+        }
     }
     // The caller has the message now; let it go before the next one arrives.
     Client(handle)->Release();

@@ -24,6 +24,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace pelloway::pop3 {
@@ -119,6 +120,8 @@ public:
     const Pop3Message& Current() const { return m_message; }
     // Lets go of the held message.
     void Release() { m_message = {}; }
+    // Moves the held message's bytes out (the number stays, the bytes become empty).
+    QByteArray TakeMessageBytes() { return std::exchange(m_message.bytes, {}); }
     // Sends QUIT and closes; never fails.
     void Quit();
 
