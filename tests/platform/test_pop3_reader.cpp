@@ -83,8 +83,9 @@ void TestPop3Reader::readsResponses_data()
         << true << 100 << QByteArray("+OK\r\na.\r\n.b\r\n.\r\n") << done << true << QByteArray("+OK")
         << QByteArray("a.\r\nb\r\n") << qint64(7) << 16;
     const QByteArray longLine = "+OK " + QByteArray(Pop3ResponseReader::MaxStatusLine, 'x');
-    QTest::newRow("status line too long") << false << 0 << longLine << int(State::Failed) << false
-                                          << QByteArray() << QByteArray() << qint64(0) << -1;
+    QTest::newRow("status line too long")
+        << false << 0 << longLine << int(State::Failed) << false
+        << longLine.first(Pop3ResponseReader::MaxStatusLine) << QByteArray() << qint64(0) << -1;
 }
 
 void TestPop3Reader::readsResponses()
@@ -110,12 +111,13 @@ void TestPop3Reader::readsResponses()
         QCOMPARE(int(reader.state()), state);
         if (used >= 0)
             QCOMPARE(consumed, qsizetype(used));
+        // What is kept of the status line is the same however the bytes came in pieces.
+        QCOMPARE(reader.statusLine(), status);
         if (state == int(State::Failed)) {
             QVERIFY(!reader.error().isEmpty());
             continue;
         }
         QCOMPARE(reader.ok(), ok);
-        QCOMPARE(reader.statusLine(), status);
         QCOMPARE(reader.content(), content);
         QCOMPARE(reader.contentTotal(), total);
     }

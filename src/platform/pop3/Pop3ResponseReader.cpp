@@ -47,6 +47,8 @@ qsizetype Pop3ResponseReader::feedStatus(QByteArrayView input)
     const qsizetype take = lf ? (lf - input.data()) + 1 : input.size();
     const qsizetype lineBytes = lf ? take - 1 : take;
     if (m_status.size() + lineBytes > MaxStatusLine) {
+        // What is kept of the line is the same however the bytes came in pieces.
+        m_status.append(input.data(), MaxStatusLine - m_status.size());
         fail("response line too long");
         return take;
     }
