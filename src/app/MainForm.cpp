@@ -63,12 +63,10 @@ QPushButton* commandButton(QWidget* parent, const QString& caption, int left, in
 } // namespace
 
 MainForm::MainForm(SettingsFiles& files, MainFormServices services)
-    : m_files(files)
-    , m_services(services)
-    , m_setForm([this] { return new SetForm(m_files, *this); })
-    , m_optionForm([this] { return new OptionForm(m_values, m_files); })
-    , m_idPassForm([this] { return new IdPassForm(m_values, m_files); })
-    , m_check(std::make_unique<CheckCycle>(services.pop3, files, m_values, *this))
+    : m_files(files), m_services(services), m_setForm([this] { return new SetForm(m_files, *this); }),
+      m_optionForm([this] { return new OptionForm(m_values, m_files); }),
+      m_idPassForm([this] { return new IdPassForm(m_values, m_files); }),
+      m_check(std::make_unique<CheckCycle>(services.pop3, files, m_values, *this))
 {
     setWindowTitle(QStringLiteral("Pelloway"));
     InitPellowayResources();
@@ -180,7 +178,8 @@ void MainForm::buildControls()
 
 void MainForm::SetOuterSizeTwips(int width, int height)
 {
-    centralWidget()->setFixedSize(TwipsToPixels(width - FrameWidthTwips), TwipsToPixels(height - FrameHeightTwips));
+    centralWidget()->setFixedSize(TwipsToPixels(width - FrameWidthTwips),
+                                  TwipsToPixels(height - FrameHeightTwips));
 }
 
 void MainForm::Form_Load()
@@ -269,23 +268,23 @@ void MainForm::Picture7_Click()
 void MainForm::Timer1_Timer()
 {
     // Reading the interval loads the settings dialog (hidden) again after the user closed it.
-    const QString interval = m_setForm->IntervalText();
-    // The counter stays at the interval until the next counting tick resets it, and trigger
-    // ticks run meanwhile, also inside the check's own waits: one check per arrival.
-    if (m_triggerSpent || !CheckIsDue(interval, Text1->text()))
+    m_setForm->IntervalText();
+    // A check is due only once the counting tick says so; clearing the flag first keeps trigger
+    // ticks that run inside the check's own waits from starting another one.
+    if (!m_checkDue)
         return;
-    m_triggerSpent = true;
+    m_checkDue = false;
     Picture7_Click();
 }
 
 void MainForm::Timer3_Timer()
 {
     const Counters next = CountSecond(m_setForm->IntervalText(), {Text1->text(), Text4->text()});
-    if (next.minuteWritten) {
+    if (next.minute != Text1->text())
         Text1->setText(next.minute);
-        m_triggerSpent = false; // a new count: the trigger may start a check again
-    }
     Text4->setText(next.second);
+    if (next.checkDue)
+        m_checkDue = true;
 }
 
 void MainForm::Timer4_Timer()

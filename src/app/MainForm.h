@@ -80,8 +80,8 @@ public:
     void CloseTune();
 
     // Menus and the picture buttons they duplicate.
-    void Picture1_Click();  // the settings dialog
-    void Picture8_Click();  // always on top, on and off
+    void Picture1_Click(); // the settings dialog
+    void Picture8_Click(); // always on top, on and off
     void Picture8_MouseMove();
     void Picture10_Click(); // the maker's home page
     void Command1_Click();  // shows the character window
@@ -178,7 +178,7 @@ private:
     int m_label1Left = 0;
     bool m_ending = false;
     int m_topmostClickCount = 0;
-    bool m_triggerSpent = false; // Timer1 started a check for the current minute count
+    bool m_checkDue = false; // set by the counting tick, taken by the trigger tick
 };
 
 } // namespace pelloway

@@ -84,8 +84,8 @@ class TestScheduling : public QObject
     Q_OBJECT
 private slots:
     // From start-up (counters "Text1"/"Text4", i.e. 0), a counted minute takes 61 ticks; a
-    // positive interval fires when the minute counter is at or past it, and the next
-    // counting tick counts afresh. Zero and negative intervals never fire.
+    // positive interval fires at the counted minute that brings the count to or past it, and
+    // the count starts again from 0 there. Zero and negative intervals never fire.
     void cadence_data()
     {
         QTest::addColumn<QString>("interval");
@@ -145,36 +145,58 @@ private slots:
         }
     }
 
-    // Lowering the interval below the current count fires at the next trigger tick, and the
-    // next counting tick starts afresh.
-    void loweringTheInterval()
+    // Changes of the interval while counting, second by second. A change keeps the counters
+    // and never starts a check by itself: only a counted minute (every 61st tick) can, when
+    // its count is at or past the interval, and then the count starts again from 0. Keys are
+    // typed one by one into the open dialog, so partial values ("1" on the way to "10") pass
+    // through the interval.
+    void intervalChanges_data()
     {
-        Rig rig;
-        MainForm& form = *rig.form;
-        form.setForm()->SetIntervalText(QStringLiteral("10"));
-        QCOMPARE(rig.run(244), QList<int>{});
-        QCOMPARE(form.Text1->text(), QStringLiteral("4"));
-
-        form.setForm()->SetIntervalText(QStringLiteral("3"));
-        form.Timer1_Timer();
-        QCOMPARE(rig.pop3.connects, 1);
-        form.Timer1_Timer(); // the count stands until the next counting tick: no second check
-        QCOMPARE(rig.pop3.connects, 1);
-        QCOMPARE(rig.run(1), QList<int>{}); // the 245th counting tick resets the count
-        QCOMPARE(form.Text1->text(), QStringLiteral("0"));
-        QCOMPARE(rig.run(200), QList<int>{427});
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<int>("before");   // seconds run with the first interval
+        QTest::addColumn<QString>("keys"); // typed after select-all, one key at a time
+        QTest::addColumn<int>("after");
+        QTest::addColumn<QList<int>>("checks");
+        QTest::newRow("lowered below the count: next counted minute, then every 3")
+            << "10" << 244 << "3" << 300 << QList<int>{305, 488};
+        QTest::newRow("lowered to the count: next counted minute")
+            << "10" << 200 << "3" << 250 << QList<int>{244, 427};
+        QTest::newRow("raised past the count: waits for it") << "3" << 150 << "4" << 100 << QList<int>{244};
+        QTest::newRow("\"1\" on the way to \"10\" at a count of 2")
+            << "5" << 150 << "10" << 500 << QList<int>{610};
+        QTest::newRow("\"1\" left standing at a count of 2: next counted minute")
+            << "5" << 150 << "1" << 130 << QList<int>{183, 244};
+        QTest::newRow("1.5 typed at a count of 3: next counted minute, every 2 after")
+            << "10" << 190 << "1.5" << 300 << QList<int>{244, 366, 488};
     }
-
-    // A change of the interval keeps the counters; raising it past the count defers the check.
-    void raisingTheInterval()
+    void intervalChanges()
     {
+        QFETCH(QString, first);
+        QFETCH(int, before);
+        QFETCH(QString, keys);
+        QFETCH(int, after);
+        QFETCH(QList<int>, checks);
         Rig rig;
         MainForm& form = *rig.form;
-        form.setForm()->SetIntervalText(QStringLiteral("3"));
-        QCOMPARE(rig.run(150), QList<int>{});
-        QCOMPARE(form.Text1->text(), QStringLiteral("2"));
-        form.setForm()->SetIntervalText(QStringLiteral("4"));
-        QCOMPARE(rig.run(100), QList<int>{244});
+        form.setForm().show();
+        QLineEdit* box = form.setForm()->Text2;
+        test::Retype(box, first);
+        QCOMPARE(rig.run(before), QList<int>{});
+        const QString countBefore = form.Text1->text();
+
+        box->setFocus();
+        box->selectAll();
+        for (const QChar key : keys) {
+            QTest::keyClicks(box, QString(key));
+            for (int i = 0; i < 10; ++i)
+                form.Timer1_Timer(); // a second of trigger ticks between two keys
+            QCOMPARE(rig.pop3.connects, 0);
+        }
+        QCOMPARE(box->text(), keys);
+        QCOMPARE(form.Text1->text(), countBefore); // the change kept the counters
+        QCOMPARE(rig.run(after), checks);
+        for (const int second : checks)
+            QCOMPARE_GE(second, before + 1);
     }
 
     // Trigger ticks that arrive while a check waits on its report start nothing more.
