@@ -12,11 +12,13 @@
 #include "platform/Twips.h"
 #include "settings/IdPassForm.h"
 #include "settings/OptionForm.h"
+#include "settings/SaveFailure.h"
 #include "settings/SettingsFiles.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QFrame>
 #include <QLabel>
@@ -216,6 +218,10 @@ void MainForm::Form_Load()
 
 void MainForm::closeEvent(QCloseEvent* event)
 {
+    if (!m_ending && !readyToEnd()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     Form_Unload();
 }
@@ -230,16 +236,68 @@ void MainForm::Form_Unload()
 
 void MainForm::EndProgram()
 {
-    if (m_ending)
+    if (m_ending || !readyToEnd())
         return;
     m_ending = true;
-    if (SetForm* settings = m_setForm.loadedForm())
-        settings->SaveCheckOptions();
     m_services.ras.Flush();
     if (endProgramHook)
         endProgramHook();
     else
         QCoreApplication::exit(0);
+}
+
+bool MainForm::readyToEnd()
+{
+    SetForm* settings = m_setForm.loadedForm();
+    if (!settings || m_optionsSaved)
+        return true;
+    if (settings->SaveCheckOptions()) {
+        m_optionsSaved = true;
+        return true;
+    }
+    if (m_sessionEnding) {
+        ReportSaveFailure(nullptr, m_files.iniPath());
+        return true;
+    }
+    // What the user typed stays in the dialog, in front, for another try.
+    m_setForm.show();
+    ReportSaveFailure(settings, m_files.iniPath());
+    return false;
+}
+
+void MainForm::EndForSession()
+{
+    if (m_ending)
+        return;
+    m_sessionEnding = true;
+    close();
+}
+
+void MainForm::SaveForSession()
+{
+    if (SetForm* settings = m_setForm.loadedForm()) {
+        if (!settings->SaveCheckOptions())
+            ReportSaveFailure(nullptr, m_files.iniPath());
+    }
+    m_services.ras.Flush();
+}
+
+void MainForm::ShowToFront()
+{
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
+void MainForm::CheckFinished(const QString& result, const QString& failureLine)
+{
+    QString tip =
+        QStringLiteral("Pelloway\n最後のチェック: %1\n結果: %2")
+            .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), result);
+    if (!failureLine.isEmpty())
+        tip += QStringLiteral("\n理由: ") + failureLine;
+    setToolTip(tip);
 }
 
 void MainForm::ShowPicture(const QString& fileName)

@@ -1,5 +1,6 @@
 #include "app/MainForm.h"
 #include "mail/CheckCycle.h"
+#include "settings/DialogTyping.h"
 #include "settings/SetForm.h"
 #include "settings/SettingsFiles.h"
 #include "support/RecordingServices.h"
@@ -18,31 +19,9 @@
 #include <QTimer>
 
 using namespace pelloway;
+using test::BoxAnswerer;
 
 namespace {
-
-// Answers modal message boxes as they appear: polls for the active modal box, records its
-// caption and text, and presses the chosen button.
-class BoxAnswerer : public QObject
-{
-public:
-    explicit BoxAnswerer(QMessageBox::StandardButton answer) : m_answer(answer)
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box)
-                return;
-            seen.append(box->windowTitle() + u'|' + box->text() + u'|' + QString::number(int(box->icon())));
-            box->button(m_answer)->click();
-        });
-        m_timer.start(20);
-    }
-    QStringList seen;
-
-private:
-    QMessageBox::StandardButton m_answer;
-    QTimer m_timer;
-};
 
 class UrlCatcher : public QObject
 {

@@ -2,6 +2,7 @@
 // and the banner, driven by calling the handlers (no waiting), with a mail library that
 // only counts connections. Also: the interval survives the end of the program.
 
+#include "app/EndingSignals.h"
 #include "app/MainForm.h"
 #include "mail/CheckCycle.h"
 #include "platform/Mci.h"
@@ -15,10 +16,15 @@
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
+#include <map>
 
 using namespace pelloway;
 using test::ReadBytes;
@@ -37,6 +43,7 @@ struct Rig
     NoRas ras;
     HiddenCharacterWindow character;
     int ended = 0;
+    QStringList failureLines;
     std::unique_ptr<MainForm> form;
 
     Rig() { makeForm(); }
@@ -45,7 +52,7 @@ struct Rig
         form = std::make_unique<MainForm>(files, MainFormServices{pop3, mci, ras, character});
         form->endProgramHook = [this] { ++ended; };
         form->checkCycle().wait = [](int) {};
-        form->checkCycle().failureLine = [](const QString&) {};
+        form->checkCycle().failureLine = [this](const QString& line) { failureLines << line; };
         form->values().PopServer = QStringLiteral("pop.test");
     }
 
@@ -301,6 +308,10 @@ private slots:
         QTest::addColumn<QString>("how");
         QTest::newRow("main window closed") << "close";
         QTest::newRow("character window's right click") << "end";
+        QTest::newRow("SIGTERM") << "SIGTERM";
+        QTest::newRow("SIGINT") << "SIGINT";
+        QTest::newRow("SIGHUP") << "SIGHUP";
+        QTest::newRow("the session ends") << "session";
     }
     void endingKeepsTheInterval()
     {
@@ -316,10 +327,20 @@ private slots:
         QTest::mouseClick(dialog->Check1, Qt::LeftButton);
         QCOMPARE(rig.files.ReadIntervalMinutes(), 0); // a positive interval is not written while typing
 
-        if (how == u"close")
+        const std::map<QString, int> signalNumbers{
+            {"SIGTERM", SIGTERM}, {"SIGINT", SIGINT}, {"SIGHUP", SIGHUP}};
+        if (how == u"close") {
             QVERIFY(form.close());
-        else
+        } else if (how == u"end") {
             form.EndProgram();
+        } else if (how == u"session") {
+            form.EndForSession();
+        } else {
+            const EndingSignals endingSignals([&](int) { form.EndForSession(); });
+            QCOMPARE(::raise(signalNumbers.at(how)), 0);
+            QCOMPARE(rig.ended, 0); // nothing is done inside the handler
+            QTRY_COMPARE(rig.ended, 1);
+        }
         QCOMPARE(rig.ended, 1);
         QCOMPARE(ReadBytes(rig.files.iniPath()), QByteArray("[EXEINI]\r\nNUMBER2=7\r\nNUMBER=1\r\n"));
 
@@ -330,6 +351,62 @@ private slots:
         QCOMPARE(rig.form->Text5->text(), QStringLiteral("7"));
         QVERIFY(rig.form->Timer3->isActive());
         QCOMPARE(rig.form->HangUpChoice(), 1);
+    }
+
+    // A main window closed while ini.ini cannot be written: the box names it, the program goes
+    // on with the dialog in front holding what was typed. The end of the session (a signal)
+    // ends it anyway, saying why on standard error only.
+    void failedSaveAtTheEnd()
+    {
+        Rig rig;
+        MainForm& form = *rig.form;
+        QVERIFY(QDir().mkpath(rig.files.iniPath()));
+        test::BoxAnswerer answerer;
+        form.setForm().show();
+        SetForm* dialog = form.setForm().loadedForm();
+        test::Retype(dialog->Text2, QStringLiteral("7"));
+
+        QVERIFY(!form.close());
+        QCOMPARE(rig.ended, 0);
+        QCOMPARE(answerer.seen.size(), 1);
+        QVERIFY(answerer.seen.first().contains(QDir::toNativeSeparators(rig.files.iniPath())));
+        QCOMPARE(form.setForm().loadedForm(), dialog);
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(dialog->Text2->text(), QStringLiteral("7"));
+        form.EndProgram(); // the bird's right click: the same
+        QCOMPARE(rig.ended, 0);
+        QCOMPARE(answerer.seen.size(), 2);
+
+        form.EndForSession();
+        QCOMPARE(rig.ended, 1);
+        QCOMPARE(answerer.seen.size(), 2);
+        QVERIFY(QFileInfo(rig.files.iniPath()).isDir());
+    }
+
+    // The main window's tooltip tells when the last check ran, its result and why it failed,
+    // in the words of the standard-error line.
+    void tooltipTellsTheLastCheck()
+    {
+        Rig rig;
+        MainForm& form = *rig.form;
+        QVERIFY(!form.toolTip().contains(u"結果"));
+        const QRegularExpression time(
+            QStringLiteral("最後のチェック: \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\n"));
+
+        form.Picture7_Click();
+        QCOMPARE(rig.failureLines.size(), 1);
+        QVERIFY2(form.toolTip().contains(time), qPrintable(form.toolTip()));
+        QVERIFY2(
+            form.toolTip().endsWith(QStringLiteral("結果: メールサーバーに接続できませんでした。\n理由: ") +
+                                    rig.failureLines.last()),
+            qPrintable(form.toolTip()));
+
+        form.values().PopServer.clear();
+        form.Picture7_Click();
+        QCOMPARE(rig.failureLines.size(), 2);
+        QVERIFY2(form.toolTip().endsWith(QStringLiteral("結果: POP3サーバーが設定されていません。\n理由: ") +
+                                         rig.failureLines.last()),
+                 qPrintable(form.toolTip()));
     }
 };
 
