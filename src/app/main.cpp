@@ -31,6 +31,13 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false); // the main window's close ends the program
     InstallFontSubstitutions();
 
+    // From here on an ending signal waits in a pipe until the event loop runs the ending.
+    Program* running = nullptr;
+    const EndingSignals endingSignals([&running](int) {
+        if (running)
+            running->mainForm().EndForSession();
+    });
+
     const ProgramFolders folders = ChooseFolders(AppPath(), ConfigHome());
     SingleInstance instance(RuntimeFolder(), folders.data);
     switch (instance.Claim()) {
@@ -47,8 +54,8 @@ int main(int argc, char** argv)
     }
 
     Program program(folders);
+    running = &program;
     instance.showRequested = [&program] { program.mainForm().ShowToFront(); };
-    const EndingSignals endingSignals([&program](int) { program.mainForm().EndForSession(); });
     program.Start();
     return QApplication::exec();
 }
