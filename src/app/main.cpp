@@ -4,6 +4,7 @@
 #include "app/SingleInstance.h"
 #include "app/StartUp.h"
 #include "platform/Fonts.h"
+#include "platform/QtTranslations.h"
 #include "platform/Runtime.h"
 
 #include <QApplication>
@@ -30,6 +31,7 @@ int main(int argc, char** argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("pelloway"));
     QApplication::setQuitOnLastWindowClosed(false); // the main window's close ends the program
     InstallFontSubstitutions();
+    InstallQtTranslations();
 
     // From here on an ending signal waits in a pipe until the event loop runs the ending.
     Program* running = nullptr;

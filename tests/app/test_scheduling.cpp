@@ -12,6 +12,7 @@
 #include "settings/IdPassForm.h"
 #include "settings/OptionForm.h"
 #include "settings/SettingsFiles.h"
+#include "support/BoxAnswerer.h"
 #include "support/StandIns.h"
 #include "support/TestSupport.h"
 
@@ -361,7 +362,7 @@ private slots:
         Rig rig;
         MainForm& form = *rig.form;
         QVERIFY(QDir().mkpath(rig.files.iniPath()));
-        test::BoxAnswerer answerer;
+        test::BoxAnswerer answerer(QMessageBox::Ok);
         form.setForm().show();
         SetForm* dialog = form.setForm().loadedForm();
         test::Retype(dialog->Text2, QStringLiteral("7"));

@@ -10,10 +10,8 @@
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QStringList>
 #include <QTest>
-#include <QTimer>
 #include <QWidget>
 
 namespace pelloway::test {
@@ -85,28 +83,5 @@ inline QString ShownText(const QWidget* widget)
         return box->text();
     return {};
 }
-
-// Answers modal message boxes as they appear: polls for the active modal box, records its
-// caption, text and icon ("caption|text|icon"), and presses the chosen button.
-class BoxAnswerer : public QObject
-{
-public:
-    explicit BoxAnswerer(QMessageBox::StandardButton answer = QMessageBox::Ok) : m_answer(answer)
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box)
-                return;
-            seen.append(box->windowTitle() + u'|' + box->text() + u'|' + QString::number(int(box->icon())));
-            box->button(m_answer)->click();
-        });
-        m_timer.start(20);
-    }
-    QStringList seen;
-
-private:
-    QMessageBox::StandardButton m_answer;
-    QTimer m_timer;
-};
 
 } // namespace pelloway::test

@@ -5,6 +5,7 @@
 #include "settings/DialogTyping.h"
 #include "settings/IdPassForm.h"
 #include "settings/SettingsFiles.h"
+#include "support/BoxAnswerer.h"
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
@@ -210,7 +211,7 @@ private slots:
         test::Retype(form->PassText, QStringLiteral("secret"));
         QTest::mouseClick(form->Check1, Qt::LeftButton);
         QVERIFY(QDir().mkpath(file()));
-        test::BoxAnswerer answerer;
+        test::BoxAnswerer answerer(QMessageBox::Ok);
         QTest::mouseClick(form->OKCommand, Qt::LeftButton);
         QCOMPARE(answerer.seen.size(), 1);
         QVERIFY2(answerer.seen.first().contains(QDir::toNativeSeparators(file())),

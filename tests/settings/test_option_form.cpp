@@ -5,6 +5,7 @@
 #include "settings/DialogTyping.h"
 #include "settings/OptionForm.h"
 #include "settings/SettingsFiles.h"
+#include "support/BoxAnswerer.h"
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
@@ -186,7 +187,7 @@ private slots:
         test::Retype(form->Pop3Text, QStringLiteral("new.pop"));
         QVERIFY(QFile::remove(vbmail()));
         QVERIFY(QDir().mkpath(vbmail()));
-        test::BoxAnswerer answerer;
+        test::BoxAnswerer answerer(QMessageBox::Ok);
         QTest::mouseClick(form->OkCommand, Qt::LeftButton);
         QCOMPARE(answerer.seen.size(), 1);
         QVERIFY2(answerer.seen.first().contains(QDir::toNativeSeparators(vbmail())),

@@ -6,6 +6,7 @@
 #include "settings/DialogTyping.h"
 #include "settings/SetForm.h"
 #include "settings/SettingsFiles.h"
+#include "support/BoxAnswerer.h"
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
@@ -299,7 +300,7 @@ private slots:
         test::Retype(holder->Text2, QStringLiteral("9"));
         QTest::mouseClick(holder->Check1, Qt::LeftButton);
 
-        test::BoxAnswerer answerer;
+        test::BoxAnswerer answerer(QMessageBox::Ok);
         QVERIFY(!holder->close());
         QCOMPARE(answerer.seen.size(), 1);
         const QStringList box = answerer.seen.first().split(u'|');
