@@ -257,6 +257,7 @@ bool MainForm::readyToEnd()
     }
     if (m_sessionEnding) {
         ReportSaveFailure(nullptr, m_files.iniPath());
+        m_optionsSaved = true; // said once; the ending goes on
         return true;
     }
     // What the user typed stays in the dialog, in front, for another try.

@@ -194,7 +194,7 @@ private:
     int m_label1Left = 0;
     bool m_ending = false;
     bool m_sessionEnding = false; // ending without asking the user anything
-    bool m_optionsSaved = false;  // the ending has saved the settings dialog's values
+    bool m_optionsSaved = false;  // the ending saved the settings dialog's values, or said why not
     int m_topmostClickCount = 0;
     bool m_checkDue = false; // set by the counting tick, taken by the trigger tick
 };
