@@ -17,6 +17,10 @@ enum class FileAccess
 bool WriteFileAtomically(const QString& path, const QByteArray& content,
                          FileAccess access = FileAccess::Default);
 
+// Why the last failed write of this thread failed, in the system's words ("Is a directory",
+// "No space left on device"); empty after a write that succeeded.
+QString LastWriteError();
+
 // Takes every permission of group and others away from an existing file. True when there
 // were any to take (and they are gone now).
 bool RestrictToOwner(const QString& path);
