@@ -5,6 +5,7 @@
 #include "character/CharacterWindow.h"
 #include "mail/CheckCycle.h"
 #include "mail/Pop3Library.h"
+#include "platform/BannerStrip.h"
 #include "platform/Fonts.h"
 #include "platform/Mci.h"
 #include "platform/Ras.h"
@@ -63,12 +64,10 @@ QPushButton* commandButton(QWidget* parent, const QString& caption, int left, in
 } // namespace
 
 MainForm::MainForm(SettingsFiles& files, MainFormServices services)
-    : m_files(files)
-    , m_services(services)
-    , m_setForm([this] { return new SetForm(m_files, *this); })
-    , m_optionForm([this] { return new OptionForm(m_values, m_files); })
-    , m_idPassForm([this] { return new IdPassForm(m_values, m_files); })
-    , m_check(std::make_unique<CheckCycle>(services.pop3, files, m_values, *this))
+    : m_files(files), m_services(services), m_setForm([this] { return new SetForm(m_files, *this); }),
+      m_optionForm([this] { return new OptionForm(m_values, m_files); }),
+      m_idPassForm([this] { return new IdPassForm(m_values, m_files); }),
+      m_check(std::make_unique<CheckCycle>(services.pop3, files, m_values, *this))
 {
     setWindowTitle(QStringLiteral("Pelloway"));
     InitPellowayResources();
@@ -121,6 +120,7 @@ void MainForm::buildControls()
     QPalette green = Label1->palette();
     green.setColor(QPalette::WindowText, QColor(0x00, 0xFF, 0x00));
     Label1->setPalette(green);
+    m_bannerStrip = std::make_unique<PaintedBannerStrip>(Label1);
 
     const QString blue = QStringLiteral("color: #0000ff; background: transparent;");
     Label2_1 = new QLabel(QStringLiteral("ON"), Picture4);
@@ -180,7 +180,8 @@ void MainForm::buildControls()
 
 void MainForm::SetOuterSizeTwips(int width, int height)
 {
-    centralWidget()->setFixedSize(TwipsToPixels(width - FrameWidthTwips), TwipsToPixels(height - FrameHeightTwips));
+    centralWidget()->setFixedSize(TwipsToPixels(width - FrameWidthTwips),
+                                  TwipsToPixels(height - FrameHeightTwips));
 }
 
 void MainForm::Form_Load()
@@ -291,7 +292,12 @@ void MainForm::Timer3_Timer()
 void MainForm::Timer4_Timer()
 {
     m_label1Left = NextBannerLeft(m_label1Left);
-    Label1->move(TwipsToPixels(m_label1Left), Label1->y());
+    m_bannerStrip->MoveCaption(TwipsToPixels(m_label1Left)); // moves Label1
+}
+
+void MainForm::SetBannerStrip(std::unique_ptr<BannerStrip> strip)
+{
+    m_bannerStrip = std::move(strip);
 }
 
 unsigned MainForm::mci(QByteArrayView command)

@@ -7,26 +7,29 @@
 #include "platform/Runtime.h"
 #include "platform/mci/FluidSynthMci.h"
 #include "platform/ras/SystemRas.h"
+#include "platform/x11/X11BannerStrip.h"
 #include "settings/SettingsFiles.h"
 
 #include <QGuiApplication>
+#include <QLabel>
 #include <QScreen>
 
 namespace pelloway {
 
 Program::Program()
-    : m_files(std::make_unique<SettingsFiles>(AppPath()))
-    , m_pop3(std::make_unique<NMailLibrary>())
-    , m_mci(MakeFluidSynthMci())
-    , m_ras(std::make_unique<SystemRas>())
-    // A right click on the bird ends the program the way the main window does, so an open
-    // settings dialog's values and queued hang-ups are not lost.
-    , m_character(std::make_unique<Form1Window>([this] {
-        if (m_mainForm)
-            m_mainForm->EndProgram();
-    }))
+    : m_files(std::make_unique<SettingsFiles>(AppPath())), m_pop3(std::make_unique<NMailLibrary>()),
+      m_mci(MakeFluidSynthMci()), m_ras(std::make_unique<SystemRas>())
+      // A right click on the bird ends the program the way the main window does, so an open
+      // settings dialog's values and queued hang-ups are not lost.
+      ,
+      m_character(std::make_unique<Form1Window>([this] {
+          if (m_mainForm)
+              m_mainForm->EndProgram();
+      }))
 {
-    m_mainForm = std::make_unique<MainForm>(*m_files, MainFormServices{*m_pop3, *m_mci, *m_ras, *m_character});
+    m_mainForm =
+        std::make_unique<MainForm>(*m_files, MainFormServices{*m_pop3, *m_mci, *m_ras, *m_character});
+    m_mainForm->SetBannerStrip(MakeBannerStrip(m_mainForm->Picture5, m_mainForm->Label1));
 }
 
 Program::~Program()
