@@ -70,6 +70,8 @@ struct Fixture
     HiddenCharacterWindow character;
     TuneLog tune;
     SettingsFiles files{app.path(), app.file(QStringLiteral("vbmail.ini"))};
+    QTemporaryDir out;
+    std::unique_ptr<Mci> device;
     std::unique_ptr<MainForm> form;
 
     MainForm& make()
@@ -77,6 +79,18 @@ struct Fixture
         form = std::make_unique<MainForm>(files, MainFormServices{pop3, tune, ras, character});
         form->endProgramHook = [] {};
         return *form;
+    }
+    // The main window loaded over the real device, with a 300 ms tune as the shipped one,
+    // played into a WAV file.
+    MainForm& loadWithRealDevice(FluidSynthOptions options = {})
+    {
+        test::WriteBytes(app.file(QStringLiteral("Sound/Kouka.mid")), test::PulseTune(3));
+        options.renderWav = out.filePath(QStringLiteral("tune.wav"));
+        device = MakeFluidSynthMci(options);
+        tune.forward = device.get();
+        MainForm& loaded = make();
+        loaded.Form_Load();
+        return loaded;
     }
     QByteArray openCommand() const
     {
@@ -113,14 +127,7 @@ private slots:
     void synthesizerLoadsWithTheFirstTune()
     {
         Fixture f;
-        QVERIFY(test::WriteBytes(f.app.file(QStringLiteral("Sound/Kouka.mid")), test::PulseTune(3)));
-        QTemporaryDir out;
-        FluidSynthOptions options;
-        options.renderWav = out.filePath(QStringLiteral("tune.wav"));
-        const std::unique_ptr<Mci> device = MakeFluidSynthMci(options);
-        f.tune.forward = device.get();
-        MainForm& form = f.make();
-        form.Form_Load();
+        MainForm& form = f.loadWithRealDevice();
         form.Timer2_Timer();
         QVERIFY(!synthesizerLoaded());
         form.mhenkou_Click();
@@ -301,16 +308,8 @@ private slots:
 
     void loopsAndEndsThroughTheRealDevice()
     {
-        // A 300 ms tune as the shipped one, played by the real device into a WAV file.
         Fixture f;
-        QVERIFY(test::WriteBytes(f.app.file(QStringLiteral("Sound/Kouka.mid")), test::PulseTune(3)));
-        QTemporaryDir out;
-        FluidSynthOptions options;
-        options.renderWav = out.filePath(QStringLiteral("tune.wav"));
-        const std::unique_ptr<Mci> device = MakeFluidSynthMci(options);
-        f.tune.forward = device.get();
-        MainForm& form = f.make();
-        form.Form_Load();
+        MainForm& form = f.loadWithRealDevice();
         f.tune.commands.clear();
         f.tune.results.clear();
 
@@ -329,7 +328,7 @@ private slots:
         QCOMPARE(f.tune.commands.mid(f.tune.commands.size() - 2),
                  (QList<QByteArray>{"stop bgm", "close bgm"}));
         std::array<char, 256> reply{};
-        QCOMPARE(device->mciSendStringA("status bgm mode", std::span<char>(reply.data(), 255)), 257u);
+        QCOMPARE(f.device->mciSendStringA("status bgm mode", std::span<char>(reply.data(), 255)), 257u);
 
         // "再生" opens it again from the start and restarts the poll.
         form.Command4_Click();
@@ -380,13 +379,9 @@ private slots:
     void missingSynthesizerFailsOnlyTheTune()
     {
         Fixture f;
-        QVERIFY(test::WriteBytes(f.app.file(QStringLiteral("Sound/Kouka.mid")), test::PulseTune(3)));
         FluidSynthOptions options;
         options.library = QStringLiteral("libpelloway-no-such-synthesizer.so.1");
-        const std::unique_ptr<Mci> device = MakeFluidSynthMci(options);
-        f.tune.forward = device.get();
-        MainForm& form = f.make();
-        form.Form_Load();
+        MainForm& form = f.loadWithRealDevice(options);
         QVERIFY(form.Timer1->isActive() && form.Timer4->isActive());
         form.mhenkou_Click();
         QCOMPARE(f.tune.results.mid(f.tune.results.size() - 2),
