@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QWidget>
@@ -10,6 +11,7 @@
 #include <QtGui/qguiapplication_platform.h>
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 #include <xcb/xcb.h>
 
 namespace pelloway {
@@ -83,8 +85,17 @@ X11BannerStrip::~X11BannerStrip()
     qApp->removeNativeEventFilter(this);
 }
 
-bool X11BannerStrip::eventFilter(QObject*, QEvent* event)
+bool X11BannerStrip::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_strip && event->type() == QEvent::Paint && m_captionStoodDown) {
+        // Whoever has Qt paint the strip (a grab, an exposure) gets the caption in its place,
+        // from the picture the frames are made of.
+        static_cast<QObject*>(m_strip.data())->event(event); // the picture, as QLabel paints it
+        QPainter painter(m_strip);
+        painter.setClipRegion(static_cast<QPaintEvent*>(event)->region());
+        painter.drawImage(m_caption->pos(), m_captionImage);
+        return true;
+    }
     switch (event->type()) {
     case QEvent::FontChange:
     case QEvent::PaletteChange:
@@ -138,16 +149,14 @@ bool X11BannerStrip::show(int left)
         return false;
     }
 
-    // The caption widget moves as ever, so that whoever renders the widgets (a grab, a repaint
-    // after an exposure) finds it in place; only the repaint that a move schedules is left out,
-    // since the child window covers the strip.
-    const bool stripQuiet = m_strip->testAttribute(Qt::WA_UpdatesDisabled);
-    const bool captionQuiet = m_caption->testAttribute(Qt::WA_UpdatesDisabled);
-    m_strip->setAttribute(Qt::WA_UpdatesDisabled, true);
-    m_caption->setAttribute(Qt::WA_UpdatesDisabled, true);
+    // The caption widget stands down while the child window shows the strip: hidden, it moves
+    // as ever, without the region work and the repaint a visible child's move brings. The
+    // strip paints its picture in its place for whoever has Qt paint it.
+    if (!m_captionStoodDown && m_caption->isVisible()) {
+        m_caption->hide();
+        m_captionStoodDown = true;
+    }
     m_caption->move(left, m_caption->y());
-    m_caption->setAttribute(Qt::WA_UpdatesDisabled, captionQuiet);
-    m_strip->setAttribute(Qt::WA_UpdatesDisabled, stripQuiet);
 
     const QRect place(m_strip->mapTo(top, QPoint()), m_strip->size());
     if (place.topLeft() != m_at || m_shown == 0) {
@@ -224,9 +233,11 @@ void X11BannerStrip::detach()
         xcb_flush(m_connection);
         m_retired.push_back(m_window);
         m_window = 0;
-        // The caption moved without Qt's repaints meanwhile: its picture of the strip is behind.
-        if (m_strip)
-            m_strip->update();
+    }
+    if (m_captionStoodDown) {
+        m_captionStoodDown = false;
+        if (m_caption)
+            m_caption->show();
     }
     m_parent = 0;
     m_shown = 0;
@@ -273,7 +284,9 @@ bool X11BannerStrip::prepareCaption()
     m_base = QImage(m_stripSize, QImage::Format_RGB32);
     const QWidget* holder = m_strip->parentWidget();
     m_base.fill(holder ? holder->palette().color(holder->backgroundRole()) : QColor(Qt::black));
+    const bool stoodDown = std::exchange(m_captionStoodDown, false); // the picture alone, no caption
     m_strip->render(&m_base, QPoint(), QRegion(), QWidget::DrawWindowBackground);
+    m_captionStoodDown = stoodDown;
     // The caption alone on a transparent ground, drawn over the strip at each position.
     m_captionImage = QImage(m_captionRect.size(), QImage::Format_ARGB32_Premultiplied);
     m_captionImage.fill(Qt::transparent);

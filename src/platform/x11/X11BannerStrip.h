@@ -65,7 +65,8 @@ private:
     QPointer<QLabel> m_caption;
     xcb_connection_t* m_connection;
     bool m_givenUp = false;
-    bool m_stale = true; // the caption's look changed: its frames must be composed again
+    bool m_stale = true;             // the caption's look changed: its frames must be composed again
+    bool m_captionStoodDown = false; // the caption widget hidden while the server shows it
 
     std::uint32_t m_parent = 0; // the main window's X window
     std::uint32_t m_root = 0;
