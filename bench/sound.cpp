@@ -148,7 +148,8 @@ double eventShowMs(bool& failed)
     QDir(app.path()).mkpath(QStringLiteral("Sound"));
     QDir(app.path()).mkpath(QStringLiteral("★MailData"));
     QFile::copy(QString::fromUtf8(PELLOWAY_TUNE), app.filePath(QStringLiteral("Sound/Kouka.mid")));
-    QFile::copy(QString::fromUtf8(PELLOWAY_PICTURES "/wife.gif"), app.filePath(QStringLiteral("★MailData/wife.gif")));
+    QFile::copy(QString::fromUtf8(PELLOWAY_PICTURES "/wife.gif"),
+                app.filePath(QStringLiteral("★MailData/wife.gif")));
     QFile::copy(QString::fromUtf8(PELLOWAY_PICTURES "/infant.gif"),
                 app.filePath(QStringLiteral("★MailData/infant.gif")));
     UnavailablePop3Library pop3;
