@@ -101,6 +101,7 @@ bool X11BannerStrip::eventFilter(QObject* watched, QEvent* event)
     case QEvent::PaletteChange:
     case QEvent::StyleChange:
     case QEvent::Resize:
+    case QEvent::ScreenChangeInternal:
         m_stale = true;
         break;
     default:
@@ -123,10 +124,6 @@ bool X11BannerStrip::show(int left)
     const QWindow* handle = top->windowHandle();
     if (!top->isVisible() || !m_strip->isVisible() || !handle || !handle->handle()) {
         detach(); // Qt paints until the window shows again
-        return false;
-    }
-    if (m_strip->devicePixelRatio() != 1) {
-        giveUp();
         return false;
     }
     // Recreating the native window (a change of stacking flags, for one) takes our child
@@ -219,6 +216,7 @@ bool X11BannerStrip::attach(std::uint32_t parent)
         return false;
     }
     m_parent = parent;
+    m_stale = true; // a new window may be on another screen
     m_at = QPoint(-1, -1);
     m_shown = 0;
     return true;
@@ -262,20 +260,17 @@ void X11BannerStrip::dropFrames()
 
 bool X11BannerStrip::prepareCaption()
 {
-    const auto* picture = qobject_cast<const QLabel*>(m_strip.data());
-    const qint64 pictureKey = picture ? picture->pixmap().cacheKey() : 0;
-    if (!m_stale && m_caption->text() == m_captionText &&
-        m_caption->geometry().size() == m_captionRect.size() && m_caption->y() == m_captionRect.y() &&
-        m_strip->size() == m_stripSize && pictureKey == m_pictureKey)
+    // Sizes, fonts, colours and screens announce their changes (see eventFilter); the text and
+    // the height are looked at. The strip's own picture is set once, when the window is built.
+    if (!m_stale && m_caption->text() == m_captionText && m_caption->y() == m_captionRect.y())
         return true;
     dropFrames();
     m_stale = false;
     m_captionText = m_caption->text();
     m_captionRect = m_caption->geometry();
     m_stripSize = m_strip->size();
-    m_pictureKey = pictureKey;
-    if (m_stripSize.isEmpty())
-        return false;
+    if (m_stripSize.isEmpty() || m_strip->devicePixelRatio() != 1)
+        return false; // scaled screens keep Qt's painting
     const std::uint32_t largest = xcb_get_maximum_request_length(m_connection) * 4;
     if (std::uint64_t(m_stripSize.width()) * std::uint64_t(m_stripSize.height()) * 4 + 64 > largest)
         return false;

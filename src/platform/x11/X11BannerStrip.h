@@ -81,7 +81,6 @@ private:
     QImage m_captionImage;
     QString m_captionText;
     QSize m_stripSize;
-    qint64 m_pictureKey = 0;
     QRect m_captionRect;
     // One pixmap per caption position from just out on the left to just out on the right.
     std::vector<std::uint32_t> m_frames;
