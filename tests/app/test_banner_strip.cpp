@@ -7,6 +7,7 @@
 #include "platform/BannerStrip.h"
 #include "platform/Mci.h"
 #include "platform/Ras.h"
+#include "platform/Twips.h"
 #include "platform/x11/X11BannerStrip.h"
 #include "settings/SettingsFiles.h"
 #include "support/StandIns.h"
@@ -284,6 +285,22 @@ private slots:
         s.server.form.Picture5->repaint();
         QCOMPARE(s.run(Cycle).size(), Cycle);
         QVERIFY(!s.server.form.bannerStrip().DrawnByServer());
+    }
+
+    // On a scaled screen the frames would not be Qt's: the strip stays Qt's painting. Runs as
+    // test_banner_strip_scaled, with QT_SCALE_FACTOR=2.
+    void scaledScreenKeepsQtPainting()
+    {
+        Window w(true, 20);
+        QVERIFY(QTest::qWaitForWindowExposed(&w.form));
+        if (w.form.devicePixelRatio() == 1)
+            QSKIP("needs a scaled screen (test_banner_strip_scaled)");
+        for (int i = 1; i <= 5; ++i) {
+            w.form.Timer4_Timer();
+            QCOMPARE(w.form.Label1->x(), TwipsToPixels(1440 - 20 * i));
+        }
+        QVERIFY(!w.form.bannerStrip().DrawnByServer());
+        QVERIFY(w.form.Label1->isVisible());
     }
 
     // A grab of the main window shows the strip with the caption where it is now.
