@@ -21,6 +21,9 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
+# A runtime folder of our own: the programs' single-instance locks stay in it.
+mkdir -m 700 "$work/run"
+export XDG_RUNTIME_DIR="$work/run"
 
 # A program folder of its own for each build, with settings so that no dialog opens: a server
 # and an account are set, and an interval of 30 minutes arms the counting tick.
@@ -28,6 +31,7 @@ install_copy() { # NAME EXECUTABLE -> path of the copied executable
     local dir="$work/$1"
     mkdir -p "$dir/cwd"
     cp -r "$(dirname "$2")" "$dir/program"
+    rm -f "$dir/program/per-user-folders" # the copy keeps its files in its own folder
     printf 'SMTP=\r\nPOP3=127.0.0.1:9\r\nMAIL=\r\nAPOP=0\r\n' >"$dir/cwd/vbmail.ini"
     printf '[EXEINI]\r\nNAME=a\r\nNAME2=b\r\nNAME3=1\r\n' >"$dir/program/★MailData/iniIdPass.ini"
     printf '[EXEINI]\r\nNUMBER=0\r\nNUMBER2=30\r\n' >"$dir/program/★MailData/ini.ini"
