@@ -63,16 +63,6 @@ void UpToStat(Peer& peer)
     peer.expect("STAT");
 }
 
-// Sends `chunk` again and again, `pauseMs` apart, until the client hangs up.
-void Endless(Peer& peer, const QByteArray& chunk, int pauseMs = 0)
-{
-    while (peer.socket().state() == QAbstractSocket::ConnectedState) {
-        peer.send(chunk);
-        if (pauseMs > 0)
-            peer.socket().waitForReadyRead(pauseMs);
-    }
-}
-
 // Logged in with one message of `listed` bytes by LIST (none when negative), and RETR 1
 // read.
 void UpToRetr(Peer& peer, qint64 listed)
@@ -198,16 +188,16 @@ std::map<QByteArray, Fault> Faults()
     // The hostile ones: each ends within its bound (short ones here, see Quick()).
     faults["never answers"] = {[](Peer& p) { p.waitForClose(); }, false, At::Connect, Pop3Error::Timeout,
                                QStringLiteral("サーバーの応答が時間切れになりました。")};
-    faults["a byte now and then"] = {[](Peer& p) { Endless(p, "+", 100); }, false, At::Connect,
+    faults["a byte now and then"] = {[](Peer& p) { p.repeat("+", 100); }, false, At::Connect,
                                      Pop3Error::TooSlow, QStringLiteral("サーバーからの受信が遅すぎます。")};
     faults["endless greeting line"] = {
-        [](Peer& p) { Endless(p, QByteArray(4096, 'A')); }, false, At::Connect, Pop3Error::Protocol,
+        [](Peer& p) { p.repeat(QByteArray(4096, 'A')); }, false, At::Connect, Pop3Error::Protocol,
         QStringLiteral("サーバーの応答が正しくありません。(response line too long")};
     faults["endless CAPA"] = {[](Peer& p) {
                                   p.send(Greeting);
                                   p.expect("CAPA");
                                   p.send("+OK\r\n");
-                                  Endless(p, "X-FILLER\r\n");
+                                  p.repeat("X-FILLER\r\n");
                               },
                               false,
                               At::Connect,
@@ -217,7 +207,7 @@ std::map<QByteArray, Fault> Faults()
     faults["endless message"] = {[](Peer& p) {
                                      UpToRetr(p, 100);
                                      p.send("+OK\r\n");
-                                     Endless(p, QByteArray(1000, 'm') + "\r\n");
+                                     p.repeat(QByteArray(1000, 'm') + "\r\n");
                                  },
                                  false,
                                  At::Fetch,
@@ -228,7 +218,7 @@ std::map<QByteArray, Fault> Faults()
         [](Peer& p) {
             UpToRetr(p, 2000000000);
             p.send("+OK\r\n");
-            Endless(p, QByteArray(4000, 'm') + "\r\n", 20);
+            p.repeat(QByteArray(4000, 'm') + "\r\n", 20);
         },
         false, At::Fetch, Pop3Error::Overtime, QStringLiteral("メールチェックが時間切れになりました。")};
     faults["100k messages in STAT, then closed"] = {[](Peer& p) {
