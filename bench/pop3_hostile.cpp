@@ -106,6 +106,7 @@ int main(int argc, char** argv)
         {"LIST far above: 2000 x 60 B listed 2e9",
          [&](Peer& p) { Mailbox(p, small, QList<qint64>(2000, 2000000000)); }},
         {"LIST far below: 1 MB listed 10", [&](Peer& p) { Mailbox(p, {Message(1 << 20)}, {10}); }},
+        {"honest: one 20 MB message", [&](Peer& p) { Mailbox(p, {Message(20 << 20)}); }},
         {"honest: one 100 MB message", [&](Peer& p) { Mailbox(p, big); }},
         {"300 KB encoded-word Subject", [&](Peer& p) { Mailbox(p, {Message(100, opens)}); }},
         {"never answers", [](Peer& p) { p.waitForClose(120000); }},
