@@ -615,8 +615,14 @@ bool Pop3Client::ReplyBuffered() const
 {
     // A reply ends at its first line of a lone dot (an -ERR sooner): once one is in the
     // bytes read, reading the next reply needs no more.
+    // One pass up to the first such line: the search never reads on past it.
     const QByteArrayView rest = QByteArrayView(m_buffer).sliced(m_bufferPos);
-    return rest.indexOf("\n.\r\n") >= 0 || rest.indexOf("\n.\n") >= 0;
+    for (qsizetype at = rest.indexOf("\n."); at >= 0; at = rest.indexOf("\n.", at + 2)) {
+        const QByteArrayView after = rest.sliced(at + 2);
+        if (after.startsWith("\r\n") || after.startsWith('\n'))
+            return true;
+    }
+    return false;
 }
 
 void Pop3Client::ReadAhead(qsizetype budget)
