@@ -146,8 +146,8 @@ int main(int argc, char** argv)
         QProcess process;
         QElapsedTimer timer;
         timer.start();
-        process.start(check,
-                      {QString::fromLatin1(server.address()), QStringLiteral("u"), QStringLiteral("p")});
+        process.start(check, {QStringLiteral("plain://") + QString::fromLatin1(server.address()),
+                              QStringLiteral("u"), QStringLiteral("p")});
         const bool ended = process.waitForFinished(600000);
         const double seconds = double(timer.nsecsElapsed()) / 1e9;
         if (!ended) {

@@ -566,7 +566,7 @@ void TestPop3Faults::readsAheadWhatHasArrived()
     Pop3Options options = Quick();
     options.responseTimeoutMs = 5000;
     Pop3Client client(options);
-    QVERIFY(client.Connect(QString::fromLatin1(server.address())));
+    QVERIFY(client.Connect(Plain(server)));
     QCOMPARE(client.Authenticate("user", "pass", false), 4);
     QVERIFY(client.Fetch(1));
     client.ReadAhead(1 << 20);
