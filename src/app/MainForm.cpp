@@ -63,12 +63,10 @@ QPushButton* commandButton(QWidget* parent, const QString& caption, int left, in
 } // namespace
 
 MainForm::MainForm(SettingsFiles& files, MainFormServices services)
-    : m_files(files)
-    , m_services(services)
-    , m_setForm([this] { return new SetForm(m_files, *this); })
-    , m_optionForm([this] { return new OptionForm(m_values, m_files); })
-    , m_idPassForm([this] { return new IdPassForm(m_values, m_files); })
-    , m_check(std::make_unique<CheckCycle>(services.pop3, files, m_values, *this))
+    : m_files(files), m_services(services), m_setForm([this] { return new SetForm(m_files, *this); }),
+      m_optionForm([this] { return new OptionForm(m_values, m_files); }),
+      m_idPassForm([this] { return new IdPassForm(m_values, m_files); }),
+      m_check(std::make_unique<CheckCycle>(services.pop3, files, m_values, *this))
 {
     setWindowTitle(QStringLiteral("Pelloway"));
     InitPellowayResources();
@@ -180,7 +178,8 @@ void MainForm::buildControls()
 
 void MainForm::SetOuterSizeTwips(int width, int height)
 {
-    centralWidget()->setFixedSize(TwipsToPixels(width - FrameWidthTwips), TwipsToPixels(height - FrameHeightTwips));
+    centralWidget()->setFixedSize(TwipsToPixels(width - FrameWidthTwips),
+                                  TwipsToPixels(height - FrameHeightTwips));
 }
 
 void MainForm::Form_Load()
@@ -397,6 +396,11 @@ void MainForm::SetAccountFields(const QString& id, const QString& password)
 int MainForm::HangUpChoice()
 {
     return m_setForm->HangUpChoice();
+}
+
+int MainForm::NewMailOnlyChoice()
+{
+    return m_setForm->NewMailOnlyChoice();
 }
 
 void MainForm::ShowCharacterWindow()

@@ -80,8 +80,8 @@ public:
     void CloseTune();
 
     // Menus and the picture buttons they duplicate.
-    void Picture1_Click();  // the settings dialog
-    void Picture8_Click();  // always on top, on and off
+    void Picture1_Click(); // the settings dialog
+    void Picture8_Click(); // always on top, on and off
     void Picture8_MouseMove();
     void Picture10_Click(); // the maker's home page
     void Command1_Click();  // shows the character window
@@ -112,6 +112,7 @@ public:
     // CheckHost
     void SetAccountFields(const QString& id, const QString& password) override;
     int HangUpChoice() override;
+    int NewMailOnlyChoice() override;
     void ShowCharacterWindow() override;
 
     // Sets the outer size in twips, as a window with the classic frame would have it.

@@ -2,10 +2,12 @@
 
 #include "app/MainForm.h"
 #include "character/Form1Window.h"
+#include "mail/CheckCycle.h"
 #include "mail/NMailLibrary.h"
 #include "platform/Mci.h"
 #include "platform/Runtime.h"
 #include "platform/mci/FluidSynthMci.h"
+#include "platform/notify/DesktopNotifications.h"
 #include "platform/ras/SystemRas.h"
 #include "settings/SettingsFiles.h"
 
@@ -15,18 +17,20 @@
 namespace pelloway {
 
 Program::Program()
-    : m_files(std::make_unique<SettingsFiles>(AppPath()))
-    , m_pop3(std::make_unique<NMailLibrary>())
-    , m_mci(MakeFluidSynthMci())
-    , m_ras(std::make_unique<SystemRas>())
-    // A right click on the bird ends the program the way the main window does, so an open
-    // settings dialog's values and queued hang-ups are not lost.
-    , m_character(std::make_unique<Form1Window>([this] {
-        if (m_mainForm)
-            m_mainForm->EndProgram();
-    }))
+    : m_files(std::make_unique<SettingsFiles>(AppPath())), m_pop3(std::make_unique<NMailLibrary>()),
+      m_mci(MakeFluidSynthMci()), m_ras(std::make_unique<SystemRas>())
+      // A right click on the bird ends the program the way the main window does, so an open
+      // settings dialog's values and queued hang-ups are not lost.
+      ,
+      m_character(std::make_unique<Form1Window>([this] {
+          if (m_mainForm)
+              m_mainForm->EndProgram();
+      }))
 {
-    m_mainForm = std::make_unique<MainForm>(*m_files, MainFormServices{*m_pop3, *m_mci, *m_ras, *m_character});
+    m_mainForm =
+        std::make_unique<MainForm>(*m_files, MainFormServices{*m_pop3, *m_mci, *m_ras, *m_character});
+    m_notifications = std::make_unique<DesktopNotifications>();
+    m_mainForm->checkCycle().notifications = m_notifications.get();
 }
 
 Program::~Program()
@@ -34,6 +38,7 @@ Program::~Program()
     // The windows go before the services they use.
     m_mainForm.reset();
     m_character.reset();
+    m_notifications.reset();
 }
 
 void Program::Start()

@@ -183,6 +183,47 @@ int NMailLibrary::NMailPop3GetMail(int handle, int mailNo, std::span<char> subje
     return 0;
 }
 
+int NMailLibrary::NMailPop3GetUidl(int handle, int mailNo, std::span<char> uidl)
+{
+    WriteText(uidl, {});
+    Pop3Client* client = Client(handle);
+    if (!client)
+        return Failed(QStringLiteral("接続が正しくありません。"));
+    if (client->ReadUniqueIds() < 1)
+        return Failed(client->Reason());
+    const QByteArray id = client->UniqueId(mailNo);
+    if (id.isEmpty())
+        return Failed(QStringLiteral("メールのIDがありません。(%1)").arg(mailNo));
+    if (qsizetype(uidl.size()) <= id.size())
+        return Failed(QStringLiteral("メールのIDが長すぎます。(%1)").arg(mailNo));
+    return WriteText(uidl, id, INT_MAX);
+}
+
+int NMailLibrary::NMailPop3QueueHeaders(int handle, std::span<const int> mailNos)
+{
+    Pop3Client* client = Client(handle);
+    if (!client)
+        return Failed(QStringLiteral("接続が正しくありません。"));
+    if (!client->QueueHeaders(std::vector<int>(mailNos.begin(), mailNos.end())))
+        return Failed(client->Reason());
+    return int(mailNos.size());
+}
+
+int NMailLibrary::NMailPop3GetMailHeader(int handle, int mailNo, std::span<char> subject,
+                                         std::span<char> from, std::span<char> date, std::span<char> header)
+{
+    Pop3Client* client = Client(handle);
+    const Pop3Message* message = client ? client->FetchHeader(mailNo) : nullptr;
+    if (!message) {
+        for (std::span<char> buffer : {subject, from, date, header})
+            WriteText(buffer, {});
+        return Failed(client ? client->Reason() : QStringLiteral("接続が正しくありません。"));
+    }
+    WriteFields(handle, *message, subject, from, date, header);
+    client->Release();
+    return 0;
+}
+
 int NMailLibrary::NMailPop3Close(int handle)
 {
     const auto it = m_connections.find(handle);

@@ -6,7 +6,8 @@
 // cp932. For message k, GetMailStatus retrieves the message and fills the four text
 // buffers with its Subject, From, Date and Message-ID (decoded, cp932, NUL-terminated, cut
 // to 8192 bytes); GetMail writes the message itself into the body buffer, cut to the
-// buffer's size with the NUL. One message is held at a time.
+// buffer's size with the NUL. One message is held at a time. GetUidl answers from the
+// server's UIDL listing, GetMailHeader writes the same four texts from "TOP k 0".
 
 #include "mail/Pop3Library.h"
 #include "platform/pop3/Pop3Client.h"
@@ -39,6 +40,10 @@ public:
     int NMailPop3Close(int handle) override;
     int NMailGetMessage(int code, std::span<char> buffer, int& size) override;
     int NMailEndWinSock() override;
+    int NMailPop3GetUidl(int handle, int mailNo, std::span<char> uidl) override;
+    int NMailPop3QueueHeaders(int handle, std::span<const int> mailNos) override;
+    int NMailPop3GetMailHeader(int handle, int mailNo, std::span<char> subject, std::span<char> from,
+                               std::span<char> date, std::span<char> header) override;
     ConnectFailure LastConnectFailure() const override { return m_connectFailure; }
 
     // The options new connections get; tests change time-outs and CAs here.

@@ -17,10 +17,8 @@ constexpr QByteArrayView Section = "EXEINI";
 } // namespace
 
 SettingsFiles::SettingsFiles(QString appFolder, QString serverFile)
-    : m_appFolder(std::move(appFolder))
-    , m_serverFile(std::move(serverFile))
-{
-}
+    : m_appFolder(std::move(appFolder)), m_serverFile(std::move(serverFile))
+{}
 
 QString SettingsFiles::iniPath() const
 {
@@ -30,6 +28,11 @@ QString SettingsFiles::iniPath() const
 QString SettingsFiles::idPassPath() const
 {
     return AppendPath(m_appFolder, DataFolderSuffix + QStringLiteral("/iniIdPass.ini"));
+}
+
+QString SettingsFiles::seenMailPath() const
+{
+    return AppendPath(m_appFolder, DataFolderSuffix + QStringLiteral("/uidl.txt"));
 }
 
 void SettingsFiles::LoadServerSettings(SharedValues& values) const
@@ -83,6 +86,19 @@ void SettingsFiles::WriteHangUpChoice(int choice) const
 void SettingsFiles::WriteIntervalText(const QString& text) const
 {
     WritePrivateProfileStringA(Section, "NUMBER2", ToAnsi(text), iniPath());
+}
+
+int SettingsFiles::ReadNewMailOnlyChoice() const
+{
+    return GetPrivateProfileIntA(Section, "NUMBER3", 0, iniPath());
+}
+
+void SettingsFiles::WriteNewMailOnlyChoice(int choice) const
+{
+    // Off and never turned on: the file stays as it was.
+    if (choice != 1 && GetPrivateProfileIntA(Section, "NUMBER3", -1, iniPath()) == -1)
+        return;
+    WritePrivateProfileStringA(Section, "NUMBER3", choice == 1 ? "1" : "0", iniPath());
 }
 
 std::pair<QString, QString> SettingsFiles::LoadSavedAccount() const

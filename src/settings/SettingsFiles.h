@@ -1,8 +1,8 @@
 #pragma once
 // The three settings files:
 //  - "vbmail.ini" in the working directory: four lines SMTP=, POP3=, MAIL=, APOP=;
-//  - <application folder>/★MailData/ini.ini, section EXEINI: NUMBER (hang-up choice) and
-//    NUMBER2 (interval text);
+//  - <application folder>/★MailData/ini.ini, section EXEINI: NUMBER (hang-up choice),
+//    NUMBER2 (interval text) and NUMBER3 (new-only choice);
 //  - <application folder>/★MailData/iniIdPass.ini, section EXEINI: NAME, NAME2, NAME3
 //    (account ID, password, last save choice); readable by its owner only.
 // Every file is cp932 with CR LF line ends and is replaced atomically when written. No value
@@ -24,6 +24,8 @@ public:
 
     QString iniPath() const;
     QString idPassPath() const;
+    // <application folder>/★MailData/uidl.txt: the unique ids of the mail seen before.
+    QString seenMailPath() const;
     const QString& serverFilePath() const { return m_serverFile; }
     const QString& appFolder() const { return m_appFolder; }
 
@@ -36,6 +38,9 @@ public:
     int ReadIntervalMinutes() const;
     void WriteHangUpChoice(int choice) const;
     void WriteIntervalText(const QString& text) const;
+    // NUMBER3: 1 = count only mail not seen before; 0 (also when missing) = every message.
+    int ReadNewMailOnlyChoice() const;
+    void WriteNewMailOnlyChoice(int choice) const;
 
     // (ID, password), each "" when missing, each at most 255 bytes.
     std::pair<QString, QString> LoadSavedAccount() const;

@@ -158,6 +158,7 @@ bool Pop3Client::Send(const QByteArray& commands)
                     Printable(m_socket->errorString().toUtf8()));
     }
     m_socket->flush();
+    m_bytesSent += commands.size();
     m_sentSinceWait = true;
     return true;
 }
@@ -186,12 +187,13 @@ bool Pop3Client::FillBuffer()
     m_buffer.resize(ChunkSize);
     const qint64 n = m_socket->read(m_buffer.data(), ChunkSize);
     m_buffer.resize(n > 0 ? qsizetype(n) : 0);
+    m_bytesReceived += m_buffer.size();
     return true;
 }
 
-bool Pop3Client::Read(Pop3ResponseReader::Kind kind, qsizetype contentLimit)
+bool Pop3Client::Read(Pop3ResponseReader::Kind kind, qsizetype contentLimit, qint64 replyLimit)
 {
-    m_reader.expect(kind, contentLimit);
+    m_reader.expect(kind, contentLimit, replyLimit);
     for (;;) {
         if (m_bufferPos < m_buffer.size()) {
             m_bufferPos += m_reader.feed(QByteArrayView(m_buffer).sliced(m_bufferPos));
@@ -440,8 +442,6 @@ int Pop3Client::Authenticate(const QByteArray& user, const QByteArray& password,
     ParseList(m_reader.content());
     m_stage = Stage::Ready;
     m_nextToSend = 1;
-    if (m_caps.pipelining)
-        TopUpPipeline();
     return m_count;
 }
 
@@ -472,18 +472,15 @@ bool Pop3Client::DrainOne()
 
 const Pop3Message* Pop3Client::Fetch(int k)
 {
-    if (m_stage != Stage::Ready) {
-        if (m_stage != Stage::Dead || m_error == Pop3Error::None)
-            Fail(Pop3Error::NotReady, QStringLiteral("ログインしていません。"));
+    if (!ReadyFor(k))
         return nullptr;
-    }
-    if (k < 1 || k > m_count) {
-        Fail(Pop3Error::BadMessageNumber, QStringLiteral("メール番号が正しくありません。"),
-             QString::number(k));
-        return nullptr;
-    }
     m_message = {};
+    if (!DrainHeaders())
+        return nullptr;
     if (m_caps.pipelining) {
+        // The window opens at the first fetch: a caller that retrieves nothing asks for nothing.
+        if (m_inFlight.empty() && k == m_nextToSend)
+            TopUpPipeline();
         if (std::find(m_inFlight.begin(), m_inFlight.end(), k) != m_inFlight.end()) {
             while (m_inFlight.front() != k) {
                 if (!DrainOne())
@@ -515,8 +512,13 @@ const Pop3Message* Pop3Client::Fetch(int k)
         return nullptr;
     if (m_roundTripsToFirstMessage == 0)
         m_roundTripsToFirstMessage = m_roundTrips;
+    return HoldMessage(k, Pop3Error::Retrieve, QStringLiteral("メールを取得できませんでした。"));
+}
+
+const Pop3Message* Pop3Client::HoldMessage(int k, Pop3Error refusal, const QString& sentence)
+{
     if (!m_reader.ok()) {
-        Fail(Pop3Error::Retrieve, QStringLiteral("メールを取得できませんでした。"), ServerWords());
+        Fail(refusal, sentence, ServerWords());
         return nullptr;
     }
     m_message.number = k;
@@ -530,7 +532,7 @@ void Pop3Client::Quit()
     const Pop3Error error = m_error;
     const QString reason = m_reason;
     if (m_socket->state() == QAbstractSocket::ConnectedState) {
-        const bool waitForAnswer = m_stage != Stage::Dead && m_inFlight.empty();
+        const bool waitForAnswer = m_stage != Stage::Dead && m_inFlight.empty() && m_headersInFlight.empty();
         m_readTimeoutMs = std::min(QuitTimeoutMs, m_options.responseTimeoutMs);
         if (Send("QUIT\r\n")) {
             if (waitForAnswer)
@@ -542,9 +544,136 @@ void Pop3Client::Quit()
     m_socket->abort();
     m_stage = Stage::Dead;
     m_inFlight.clear();
+    m_headersInFlight.clear();
     m_message = {};
     m_error = error;
     m_reason = reason;
+}
+
+bool Pop3Client::Usable()
+{
+    if (m_stage == Stage::Ready)
+        return true;
+    if (m_stage != Stage::Dead || m_error == Pop3Error::None)
+        Fail(Pop3Error::NotReady, QStringLiteral("ログインしていません。"));
+    return false;
+}
+
+bool Pop3Client::ReadyFor(int k)
+{
+    if (!Usable())
+        return false;
+    if (k < 1 || k > m_count) {
+        Fail(Pop3Error::BadMessageNumber, QStringLiteral("メール番号が正しくありません。"),
+             QString::number(k));
+        return false;
+    }
+    return true;
+}
+
+bool Pop3Client::DrainRetrievals()
+{
+    while (!m_inFlight.empty()) {
+        if (!DrainOne())
+            return false;
+    }
+    return true;
+}
+
+bool Pop3Client::DrainHeaders()
+{
+    while (!m_headersInFlight.empty()) {
+        m_headersInFlight.pop_front();
+        if (!Read(Pop3ResponseReader::Kind::MultiLine, 0, HeaderReplyLimit))
+            return false;
+    }
+    return true;
+}
+
+int Pop3Client::ReadUniqueIds()
+{
+    if (!Usable())
+        return -1;
+    if (m_uniqueIds != UniqueIds::NotAsked)
+        return m_uniqueIds == UniqueIds::Read ? 1 : 0;
+    // Answers to commands nobody waits for any more come first.
+    if (!DrainRetrievals() || !DrainHeaders())
+        return -1;
+    // A line is the number, a blank, an id of at most 70 characters and CRLF: the bound
+    // follows the count with room to spare, and memory follows what actually arrives.
+    const qint64 limit = qint64(m_count) * 96 + 64 * 1024;
+    if (!Send("UIDL\r\n") || !Read(Pop3ResponseReader::Kind::MultiLine, qsizetype(limit), limit))
+        return -1;
+    if (!m_reader.ok()) {
+        m_uniqueIds = UniqueIds::Refused;
+        Fail(Pop3Error::UniqueIds, QStringLiteral("サーバーがUIDLに対応していません。"), ServerWords());
+        return 0;
+    }
+    m_uids.assign(size_t(m_count), {});
+    for (QByteArrayView line : Lines(m_reader.content())) {
+        const QList<QByteArrayView> words = Words(line);
+        qint64 number = 0;
+        if (words.size() != 2 || !ParseNumber(words[0], number) || number < 1 || number > m_count)
+            continue;
+        bool printable = true;
+        for (char c : words[1])
+            printable = printable && c > 0x20 && c < 0x7F;
+        if (printable)
+            m_uids[size_t(number - 1)] = words[1].toByteArray();
+    }
+    m_reader.takeContent();
+    m_uniqueIds = UniqueIds::Read;
+    return 1;
+}
+
+QByteArray Pop3Client::UniqueId(int k) const
+{
+    if (k < 1 || size_t(k) > m_uids.size())
+        return {};
+    return m_uids[size_t(k - 1)];
+}
+
+bool Pop3Client::QueueHeaders(const std::vector<int>& numbers)
+{
+    if (!Usable())
+        return false;
+    if (!m_caps.pipelining)
+        return true; // asked for one at a time by FetchHeader
+    if (!DrainRetrievals())
+        return false;
+    QByteArray commands;
+    const size_t window = size_t(std::max(1, m_options.pipelineWindow));
+    for (int k : numbers) {
+        if (m_headersInFlight.size() >= window)
+            break;
+        if (k < 1 || k > m_count)
+            continue;
+        commands += "TOP " + QByteArray::number(k) + " 0\r\n";
+        m_headersInFlight.push_back(k);
+    }
+    return commands.isEmpty() || Send(commands);
+}
+
+const Pop3Message* Pop3Client::FetchHeader(int k)
+{
+    if (!ReadyFor(k))
+        return nullptr;
+    m_message = {};
+    if (!DrainRetrievals())
+        return nullptr;
+    if (std::find(m_headersInFlight.begin(), m_headersInFlight.end(), k) != m_headersInFlight.end()) {
+        while (m_headersInFlight.front() != k) {
+            m_headersInFlight.pop_front();
+            if (!Read(Pop3ResponseReader::Kind::MultiLine, 0, HeaderReplyLimit))
+                return nullptr;
+        }
+        m_headersInFlight.pop_front();
+    } else if (!DrainHeaders() || !Send("TOP " + QByteArray::number(k) + " 0\r\n")) {
+        return nullptr;
+    }
+    if (!Read(Pop3ResponseReader::Kind::MultiLine, HeaderKeep, HeaderReplyLimit))
+        return nullptr;
+    return HoldMessage(k, Pop3Error::Header, QStringLiteral("メールのヘッダーを取得できませんでした。"));
 }
 
 } // namespace pelloway::pop3

@@ -4,8 +4,11 @@
 //
 // One connection goes through: Connect (greeting, CAPA, STLS when offered), Authenticate
 // (APOP or USER/PASS, then STAT and LIST), Fetch for each message, Quit. When the server
-// lists PIPELINING, Authenticate sends its commands in one go and keeps a window of RETR
-// commands in flight ahead of the caller; Fetch then consumes the responses in order.
+// lists PIPELINING, Authenticate sends its commands in one go, and the first Fetch opens a
+// window of RETR commands in flight ahead of the caller; Fetch then consumes the responses
+// in order. A caller that only wants to know what is there asks for the unique-id listing
+// (ReadUniqueIds, UIDL) and for headers (FetchHeader, "TOP k 0"), which pipeline the same
+// way; nothing is retrieved that the caller did not ask for.
 // Nothing is ever deleted on the server. Each failure leaves an Error and a Japanese
 // reason followed by the server's own words, if it gave any.
 
@@ -52,8 +55,10 @@ enum class Pop3Error
     Protocol,    // bytes that are not POP3
     ApopUnsupported,
     Auth,
-    Mailbox,  // STAT or LIST refused
-    Retrieve, // RETR refused
+    Mailbox,   // STAT or LIST refused
+    Retrieve,  // RETR refused
+    UniqueIds, // UIDL refused
+    Header,    // TOP refused
     BadMessageNumber,
     NotReady, // called in the wrong state
 };
@@ -97,6 +102,26 @@ public:
     // Sends QUIT and closes; never fails.
     void Quit();
 
+    // Asks for the unique-id listing (UIDL) once per connection: 1 when it was read, 0 when
+    // the server refused it (the connection stays usable; Error() is UniqueIds), -1 when the
+    // connection failed. The reply is held to a bound that follows the message count.
+    int ReadUniqueIds();
+    // The unique id of message k from the listing; empty when the listing has none for k.
+    QByteArray UniqueId(int k) const;
+    // Announces the messages whose headers FetchHeader will be asked for next, in that
+    // order: when the server pipelines, their TOP commands go out together (up to the RETR
+    // window). False when the connection failed.
+    bool QueueHeaders(const std::vector<int>& numbers);
+    // The header of message k ("TOP k 0"), cut at HeaderKeep bytes; valid until the next
+    // Fetch, FetchHeader or Quit. Null on failure: a refusal (Header) leaves the connection
+    // usable, a reply past HeaderReplyLimit ends it.
+    const Pop3Message* FetchHeader(int k);
+    static constexpr qsizetype HeaderKeep = 64 * 1024;
+    static constexpr qint64 HeaderReplyLimit = 1024 * 1024;
+    // Bytes read from and written to the server so far (after TLS: the POP3 bytes).
+    qint64 BytesReceived() const { return m_bytesReceived; }
+    qint64 BytesSent() const { return m_bytesSent; }
+
     int MessageCount() const { return m_count; }
     bool Encrypted() const { return m_ssl && m_ssl->isEncrypted(); }
     const Pop3Capabilities& Capabilities() const { return m_caps; }
@@ -127,12 +152,17 @@ private:
     bool Fail(Pop3Error error, const QString& sentence, const QString& detail = {});
     bool FailConnect(bool handshake, const QString& sentence);
     bool Send(const QByteArray& commands);
-    bool Read(Pop3ResponseReader::Kind kind, qsizetype contentLimit = 0);
+    bool Read(Pop3ResponseReader::Kind kind, qsizetype contentLimit = 0, qint64 replyLimit = 0);
     bool FillBuffer();
     bool ReadCapabilities();
     bool StartTls(int timeoutMs);
     void TopUpPipeline();
     bool DrainOne();
+    bool DrainRetrievals();
+    bool DrainHeaders();
+    const Pop3Message* HoldMessage(int k, Pop3Error refusal, const QString& sentence);
+    bool Usable();
+    bool ReadyFor(int k);
     bool ParseList(const QByteArray& content);
     QString ServerWords() const;
 
@@ -152,7 +182,17 @@ private:
     int m_roundTripsToFirstMessage = 0;
     int m_count = 0;
     std::vector<qint64> m_sizes;
-    std::deque<int> m_inFlight; // RETR numbers sent and not yet read
+    std::deque<int> m_inFlight;        // RETR numbers sent and not yet read
+    std::deque<int> m_headersInFlight; // TOP numbers sent and not yet read
+    enum class UniqueIds
+    {
+        NotAsked,
+        Refused,
+        Read,
+    } m_uniqueIds = UniqueIds::NotAsked;
+    std::vector<QByteArray> m_uids; // by message number - 1
+    qint64 m_bytesReceived = 0;
+    qint64 m_bytesSent = 0;
     int m_nextToSend = 1;
     Pop3Message m_message;
     Pop3Error m_error = Pop3Error::None;

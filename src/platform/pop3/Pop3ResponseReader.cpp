@@ -4,13 +4,14 @@
 
 namespace pelloway::pop3 {
 
-void Pop3ResponseReader::expect(Kind kind, qsizetype contentLimit)
+void Pop3ResponseReader::expect(Kind kind, qsizetype contentLimit, qint64 replyLimit)
 {
     m_state = State::NeedMore;
     m_kind = kind;
     m_phase = Phase::Status;
     m_ok = false;
     m_limit = contentLimit < 0 ? 0 : contentLimit;
+    m_replyLimit = replyLimit < 0 ? 0 : replyLimit;
     m_total = 0;
     m_status.clear();
     m_content = QByteArray();
@@ -79,6 +80,10 @@ void Pop3ResponseReader::finishStatus()
 void Pop3ResponseReader::keep(QByteArrayView bytes)
 {
     m_total += bytes.size();
+    if (m_replyLimit > 0 && m_total > m_replyLimit) {
+        fail("reply too long");
+        return;
+    }
     const qsizetype room = m_limit - m_content.size();
     if (room > 0)
         m_content.append(bytes.data(), qMin(room, bytes.size()));

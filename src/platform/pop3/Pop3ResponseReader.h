@@ -34,8 +34,9 @@ public:
     };
 
     // Starts reading the next response. A multi-line response is only multi-line when its
-    // status is +OK; an -ERR ends at its status line.
-    void expect(Kind kind, qsizetype contentLimit = 0);
+    // status is +OK; an -ERR ends at its status line. A `replyLimit` above 0 bounds the
+    // data: a response that runs past it fails ("reply too long") instead of being read on.
+    void expect(Kind kind, qsizetype contentLimit = 0, qint64 replyLimit = 0);
 
     // Consumes bytes from the front of `input` until the response is complete (or fails)
     // and returns how many were used; the rest belongs to the next response.
@@ -76,6 +77,7 @@ private:
     Phase m_phase = Phase::Status;
     bool m_ok = false;
     qsizetype m_limit = 0;
+    qint64 m_replyLimit = 0;
     qint64 m_total = 0;
     QByteArray m_status;
     QByteArray m_content;
