@@ -42,6 +42,15 @@ void Login(Peer& peer, const QList<int>& sizes)
     peer.send(list + ".\r\n");
 }
 
+// Each command without its arguments, but RETR with its number.
+QList<QByteArray> Verbs(const QList<QByteArray>& commands)
+{
+    QList<QByteArray> verbs;
+    for (const QByteArray& command : commands)
+        verbs.append(command.startsWith("RETR") ? command : command.split(' ').front());
+    return verbs;
+}
+
 enum class At
 {
     Connect,
@@ -56,6 +65,9 @@ struct Fault
     At at = At::Connect;
     Pop3Error error = Pop3Error::None;
     QString reason;
+    // When given, the commands the client sent, Quit included: a dialogue still in step
+    // ends with QUIT, a broken one is cut without it.
+    QList<QByteArray> transcript = {};
 };
 
 std::map<QByteArray, Fault> Faults()
@@ -98,9 +110,13 @@ std::map<QByteArray, Fault> Faults()
                                     p.send("+OK\r\n");
                                     p.expect("PASS");
                                     p.send("-ERR [AUTH] Authentication failed.\r\n");
+                                    p.waitForClose(5000);
                                 },
-                                false, At::Login, Pop3Error::Auth,
-                                QStringLiteral("認証に失敗しました。(-ERR [AUTH] Authentication failed.)")};
+                                false,
+                                At::Login,
+                                Pop3Error::Auth,
+                                QStringLiteral("認証に失敗しました。(-ERR [AUTH] Authentication failed.)"),
+                                {"CAPA", "USER", "PASS", "QUIT"}};
     faults["STAT not a number"] = {[](Peer& p) {
                                        Hello(p);
                                        p.expect("USER");
@@ -121,9 +137,13 @@ std::map<QByteArray, Fault> Faults()
             p.send("+OK\r\n");
             p.expect("STAT");
             p.send("-ERR [IN-USE] locked\r\n");
+            p.waitForClose(5000);
         },
-        false, At::Login, Pop3Error::Mailbox,
-        QStringLiteral("メールボックスの状態を取得できませんでした。(-ERR [IN-USE] locked)")};
+        false,
+        At::Login,
+        Pop3Error::Mailbox,
+        QStringLiteral("メールボックスの状態を取得できませんでした。(-ERR [IN-USE] locked)"),
+        {"CAPA", "USER", "PASS", "STAT", "QUIT"}};
     faults["closed in mid-message"] = {[](Peer& p) {
                                            Hello(p);
                                            Login(p, {100});
@@ -147,9 +167,13 @@ std::map<QByteArray, Fault> Faults()
                                       Login(p, {100});
                                       p.expect("RETR 1");
                                       p.send("<html>\r\n");
+                                      p.waitForClose(5000);
                                   },
-                                  false, At::Fetch, Pop3Error::Protocol,
-                                  QStringLiteral("サーバーの応答が正しくありません。(")};
+                                  false,
+                                  At::Fetch,
+                                  Pop3Error::Protocol,
+                                  QStringLiteral("サーバーの応答が正しくありません。("),
+                                  {"CAPA", "USER", "PASS", "STAT", "LIST", "RETR 1"}};
     return faults;
 }
 
@@ -212,6 +236,8 @@ void TestPop3Faults::failsWithReason()
     client.Quit();
     QCOMPARE(client.Error(), fault.error);
     server.finish();
+    if (!fault.transcript.isEmpty())
+        QCOMPARE(Verbs(server.commands()), fault.transcript);
 }
 
 void TestPop3Faults::unreachableServers_data()

@@ -113,11 +113,25 @@ QByteArray Pop3Client::GreetingTimestamp(const QByteArray& greeting)
     return stamp;
 }
 
-bool Pop3Client::Fail(Pop3Error error, const QString& sentence, const QString& detail)
+void Pop3Client::MoveTo(Stage next)
+{
+    m_stage = next;
+}
+
+bool Pop3Client::Refuse(Pop3Error error, const QString& sentence, const QString& detail)
 {
     m_error = error;
     m_reason = detail.isEmpty() ? sentence : sentence + u'(' + detail + u')';
     return false;
+}
+
+bool Pop3Client::Fail(Pop3Error error, const QString& sentence, const QString& detail)
+{
+    // A refused login or mailbox leaves the stream in step: QUIT can still be said.
+    if (error != Pop3Error::Auth && error != Pop3Error::Mailbox)
+        m_socket->abort();
+    MoveTo(Stage::Over);
+    return Refuse(error, sentence, detail);
 }
 
 QString Pop3Client::ServerWords() const
@@ -125,15 +139,12 @@ QString Pop3Client::ServerWords() const
     return Printable(m_reader.statusLine());
 }
 
-bool Pop3Client::FailConnect(bool handshake, const QString& sentence)
+bool Pop3Client::FailSocket(bool handshake)
 {
-    m_stage = Stage::Dead;
     const QAbstractSocket::SocketError error = m_socket->error();
     const QString detail = Printable(m_socket->errorString().toUtf8());
-    m_socket->abort();
     if (error == QAbstractSocket::SocketTimeoutError)
-        return Fail(Pop3Error::ConnectTimeout, QStringLiteral("サーバーへの接続が時間切れになりました。"),
-                    sentence);
+        return Fail(Pop3Error::ConnectTimeout, QStringLiteral("サーバーへの接続が時間切れになりました。"));
     if (handshake) {
         QStringList problems;
         const QList<QSslError> errors = m_ssl ? m_ssl->sslHandshakeErrors() : QList<QSslError>();
@@ -150,13 +161,19 @@ bool Pop3Client::FailConnect(bool handshake, const QString& sentence)
     return Fail(Pop3Error::Network, QStringLiteral("サーバーに接続できませんでした。"), detail);
 }
 
+bool Pop3Client::FailReader()
+{
+    return Fail(
+        Pop3Error::Protocol, QStringLiteral("サーバーの応答が正しくありません。"),
+        QString::fromUtf8(m_reader.error()) + QStringLiteral(": ") +
+            Printable(m_reader.statusLine().first(std::min<qsizetype>(m_reader.statusLine().size(), 80))));
+}
+
 bool Pop3Client::Send(const QByteArray& commands)
 {
-    if (m_socket->write(commands) != commands.size()) {
-        m_stage = Stage::Dead;
+    if (m_socket->write(commands) != commands.size())
         return Fail(Pop3Error::Closed, QStringLiteral("サーバーとの接続が切れました。"),
                     Printable(m_socket->errorString().toUtf8()));
-    }
     m_socket->flush();
     m_bytesSent += commands.size();
     m_sentSinceWait = true;
@@ -173,15 +190,11 @@ bool Pop3Client::FillBuffer()
             m_sentSinceWait = false;
         }
         if (!m_socket->waitForReadyRead(m_readTimeoutMs) && m_socket->bytesAvailable() == 0) {
-            m_stage = Stage::Dead;
             if (m_socket->error() == QAbstractSocket::SocketTimeoutError &&
-                m_socket->state() == QAbstractSocket::ConnectedState) {
-                m_socket->abort();
+                m_socket->state() == QAbstractSocket::ConnectedState)
                 return Fail(Pop3Error::Timeout, QStringLiteral("サーバーの応答が時間切れになりました。"));
-            }
-            const QString detail = Printable(m_socket->errorString().toUtf8());
-            m_socket->abort();
-            return Fail(Pop3Error::Closed, QStringLiteral("サーバーとの接続が切れました。"), detail);
+            return Fail(Pop3Error::Closed, QStringLiteral("サーバーとの接続が切れました。"),
+                        Printable(m_socket->errorString().toUtf8()));
         }
     }
     m_buffer.resize(ChunkSize);
@@ -197,19 +210,10 @@ bool Pop3Client::Read(Pop3ResponseReader::Kind kind, qsizetype contentLimit, qin
     for (;;) {
         if (m_bufferPos < m_buffer.size()) {
             m_bufferPos += m_reader.feed(QByteArrayView(m_buffer).sliced(m_bufferPos));
-            switch (m_reader.state()) {
-            case Pop3ResponseReader::State::Done:
+            if (m_reader.state() == Pop3ResponseReader::State::Done)
                 return true;
-            case Pop3ResponseReader::State::Failed:
-                m_stage = Stage::Dead;
-                m_socket->abort();
-                return Fail(Pop3Error::Protocol, QStringLiteral("サーバーの応答が正しくありません。"),
-                            QString::fromUtf8(m_reader.error()) + QStringLiteral(": ") +
-                                Printable(m_reader.statusLine().first(
-                                    std::min<qsizetype>(m_reader.statusLine().size(), 80))));
-            default:
-                break;
-            }
+            if (m_reader.state() == Pop3ResponseReader::State::Failed)
+                return FailReader();
             continue;
         }
         if (!FillBuffer())
@@ -219,6 +223,7 @@ bool Pop3Client::Read(Pop3ResponseReader::Kind kind, qsizetype contentLimit, qin
 
 bool Pop3Client::ReadCapabilities()
 {
+    MoveTo(Stage::Capabilities);
     m_caps = {};
     if (!Send("CAPA\r\n") || !Read(Pop3ResponseReader::Kind::MultiLine, CapaLimit))
         return false;
@@ -243,13 +248,11 @@ bool Pop3Client::ReadCapabilities()
 
 bool Pop3Client::StartTls(int timeoutMs)
 {
+    MoveTo(Stage::StartTls);
     // Plain bytes after the point where TLS starts would be an injection: refuse them.
-    if (m_bufferPos < m_buffer.size() || m_socket->bytesAvailable() > 0) {
-        m_stage = Stage::Dead;
-        m_socket->abort();
+    if (m_bufferPos < m_buffer.size() || m_socket->bytesAvailable() > 0)
         return Fail(Pop3Error::Certificate, QStringLiteral("暗号化通信を開始できませんでした。"),
                     QStringLiteral("unexpected data before the TLS handshake"));
-    }
     // The TLS library is loaded only now, for the connections that use it: a plain
     // connection on a TCP socket starts quicker and smaller. The TCP connection moves to a
     // TLS socket through a duplicate of its descriptor.
@@ -258,8 +261,6 @@ bool Pop3Client::StartTls(int timeoutMs)
     if (fd < 0 || !ssl->setSocketDescriptor(fd)) {
         if (fd >= 0)
             ::close(fd);
-        m_stage = Stage::Dead;
-        m_socket->abort();
         return Fail(Pop3Error::Certificate, QStringLiteral("暗号化通信を開始できませんでした。"),
                     QStringLiteral("cannot hand the connection to TLS"));
     }
@@ -280,62 +281,56 @@ bool Pop3Client::StartTls(int timeoutMs)
     m_sentSinceWait = false;
     ++m_roundTrips;
     if (!m_ssl->waitForEncrypted(timeoutMs))
-        return FailConnect(true, {});
+        return FailSocket(true);
     return true;
 }
 
 bool Pop3Client::Connect(const QString& serverName)
 {
     if (m_stage != Stage::Fresh)
-        return Fail(Pop3Error::NotReady, QStringLiteral("接続は既に使われています。"));
+        return Refuse(Pop3Error::NotReady, QStringLiteral("接続は既に使われています。"));
     m_address = ServerAddress::Parse(serverName);
-    if (!m_address.valid) {
-        m_stage = Stage::Dead;
+    if (!m_address.valid)
         return Fail(Pop3Error::BadServerName, QStringLiteral("サーバー名が正しくありません。"),
                     Printable(serverName.toUtf8()));
-    }
 
     const QDeadlineTimer deadline(m_options.connectTimeoutMs);
     m_readTimeoutMs = m_options.responseTimeoutMs;
     m_socket->connectToHost(m_address.host, m_address.port);
     ++m_roundTrips;
     if (!m_socket->waitForConnected(int(std::max<qint64>(deadline.remainingTime(), 1))))
-        return FailConnect(false, {});
+        return FailSocket(false);
     // Commands are small and often pipelined: send them at once.
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     if (m_address.implicitTls && !StartTls(int(std::max<qint64>(deadline.remainingTime(), 1))))
         return false;
 
+    MoveTo(Stage::Greeting);
     if (!Read(Pop3ResponseReader::Kind::SingleLine))
         return false;
     m_greeting = m_reader.statusLine();
-    if (!m_reader.ok()) {
-        m_stage = Stage::Dead;
-        m_socket->abort();
+    if (!m_reader.ok())
         return Fail(Pop3Error::Greeting, QStringLiteral("サーバーが接続を受け付けませんでした。"),
                     ServerWords());
-    }
     if (!ReadCapabilities())
         return false;
     if (m_caps.stls && !Encrypted()) {
+        MoveTo(Stage::StartTls);
         if (!Send("STLS\r\n") || !Read(Pop3ResponseReader::Kind::SingleLine))
             return false;
-        if (!m_reader.ok()) {
-            m_stage = Stage::Dead;
-            m_socket->abort();
+        if (!m_reader.ok())
             return Fail(Pop3Error::Certificate, QStringLiteral("暗号化通信を開始できませんでした。"),
                         ServerWords());
-        }
         if (!StartTls(m_options.connectTimeoutMs) || !ReadCapabilities())
             return false;
     }
-    m_stage = Stage::Connected;
+    MoveTo(Stage::LoggedOut);
     m_error = Pop3Error::None;
     m_reason.clear();
     return true;
 }
 
-bool Pop3Client::ParseList(const QByteArray& content)
+void Pop3Client::ParseList(const QByteArray& content)
 {
     for (QByteArrayView line : Lines(content)) {
         const QList<QByteArrayView> words = Words(line);
@@ -346,32 +341,21 @@ bool Pop3Client::ParseList(const QByteArray& content)
         if (number >= 1 && number <= m_count)
             m_sizes[size_t(number - 1)] = size;
     }
-    return true;
 }
 
-int Pop3Client::Authenticate(const QByteArray& user, const QByteArray& password, bool apop)
+bool Pop3Client::LogIn(const QByteArray& user, const QByteArray& password, bool apop)
 {
-    if (m_stage != Stage::Connected) {
-        if (m_stage == Stage::Dead && m_error != Pop3Error::None)
-            return -1;
-        Fail(Pop3Error::NotReady, QStringLiteral("サーバーに接続していません。"));
-        return -1;
-    }
     if (HasLineBreakOrNul(user) || HasLineBreakOrNul(password) || user.contains(' ') ||
-        (!apop && user.isEmpty())) {
-        Fail(Pop3Error::Auth, QStringLiteral("IDまたはパスワードに使えない文字があります。"));
-        return -1;
-    }
+        (!apop && user.isEmpty()))
+        return Refuse(Pop3Error::Auth, QStringLiteral("IDまたはパスワードに使えない文字があります。"));
 
     QByteArray commands;
     int replies = 0;
     if (apop) {
         const QByteArray stamp = GreetingTimestamp(m_greeting);
-        if (stamp.isEmpty()) {
-            Fail(Pop3Error::ApopUnsupported, QStringLiteral("サーバーがAPOPに対応していません。"),
-                 Printable(m_greeting));
-            return -1;
-        }
+        if (stamp.isEmpty())
+            return Refuse(Pop3Error::ApopUnsupported, QStringLiteral("サーバーがAPOPに対応していません。"),
+                          Printable(m_greeting));
         commands = "APOP " + user + ' ' + ApopDigest(stamp, password) + "\r\n";
         replies = 1;
     } else {
@@ -383,10 +367,11 @@ int Pop3Client::Authenticate(const QByteArray& user, const QByteArray& password,
         commands += "STAT\r\nLIST\r\n";
     else if (replies == 2)
         commands = "USER " + user + "\r\n";
+    MoveTo(Stage::Login);
     if (!Send(commands))
-        return -1;
+        return false;
 
-    // The login: one reply for APOP, two for USER and PASS.
+    // One reply for APOP, two for USER and PASS.
     bool loggedIn = true;
     QString refusal;
     for (int i = 0; i < replies; ++i) {
@@ -394,53 +379,60 @@ int Pop3Client::Authenticate(const QByteArray& user, const QByteArray& password,
             if (!loggedIn)
                 break;
             if (!Send("PASS " + password + "\r\n"))
-                return -1;
+                return false;
         }
         if (!Read(Pop3ResponseReader::Kind::SingleLine))
-            return -1;
+            return false;
         if (!m_reader.ok() && loggedIn) {
             loggedIn = false;
             refusal = ServerWords();
         }
     }
-    if (!loggedIn) {
-        // Pipelined STAT and LIST answers may still be on their way: this connection is
-        // only good for QUIT now.
-        m_stage = Stage::Dead;
-        Fail(Pop3Error::Auth, QStringLiteral("認証に失敗しました。"), refusal);
-        return -1;
-    }
+    // Pipelined STAT and LIST answers may still be on their way after a refusal: the
+    // connection is only good for QUIT then.
+    if (!loggedIn)
+        return Fail(Pop3Error::Auth, QStringLiteral("認証に失敗しました。"), refusal);
+    return true;
+}
 
-    if (!pipelined && !Send("STAT\r\n"))
-        return -1;
+bool Pop3Client::ReadMailbox(bool sent)
+{
+    MoveTo(Stage::Mailbox);
+    if (!sent && !Send("STAT\r\n"))
+        return false;
     if (!Read(Pop3ResponseReader::Kind::SingleLine))
-        return -1;
+        return false;
     const bool statOk = m_reader.ok();
     const QString statWords = ServerWords();
     const QByteArray statText = m_reader.statusText();
     const QList<QByteArrayView> stat = Words(statText);
     qint64 count = 0;
-    if (statOk && (stat.isEmpty() || !ParseNumber(stat[0], count) || count > MaxMessages)) {
-        m_stage = Stage::Dead;
-        m_socket->abort();
-        Fail(Pop3Error::Protocol, QStringLiteral("サーバーの応答が正しくありません。"), statWords);
-        return -1;
-    }
+    if (statOk && (stat.isEmpty() || !ParseNumber(stat[0], count) || count > MaxMessages))
+        return Fail(Pop3Error::Protocol, QStringLiteral("サーバーの応答が正しくありません。"), statWords);
 
-    if (!pipelined && statOk && !Send("LIST\r\n"))
-        return -1;
-    if ((pipelined || statOk) && !Read(Pop3ResponseReader::Kind::MultiLine, ListLimit))
-        return -1;
-    if (!statOk || !m_reader.ok()) {
-        m_stage = Stage::Dead;
-        Fail(Pop3Error::Mailbox, QStringLiteral("メールボックスの状態を取得できませんでした。"),
-             statOk ? ServerWords() : statWords);
-        return -1;
-    }
+    if (!sent && statOk && !Send("LIST\r\n"))
+        return false;
+    if ((sent || statOk) && !Read(Pop3ResponseReader::Kind::MultiLine, ListLimit))
+        return false;
+    if (!statOk || !m_reader.ok())
+        return Fail(Pop3Error::Mailbox, QStringLiteral("メールボックスの状態を取得できませんでした。"),
+                    statOk ? ServerWords() : statWords);
     m_count = int(count);
     m_sizes.assign(size_t(m_count), 0);
     ParseList(m_reader.content());
-    m_stage = Stage::Ready;
+    return true;
+}
+
+int Pop3Client::Authenticate(const QByteArray& user, const QByteArray& password, bool apop)
+{
+    if (m_stage != Stage::LoggedOut) {
+        if (m_stage != Stage::Over || m_error == Pop3Error::None)
+            Refuse(Pop3Error::NotReady, QStringLiteral("サーバーに接続していません。"));
+        return -1;
+    }
+    if (!LogIn(user, password, apop) || !ReadMailbox(m_caps.pipelining))
+        return -1;
+    MoveTo(Stage::Transaction);
     m_nextToSend = 1;
     return m_count;
 }
@@ -500,7 +492,7 @@ const Pop3Message* Pop3Client::Fetch(int k)
         // Refill in batches: fewer, larger writes.
         if (m_inFlight.size() <= size_t(std::max(1, m_options.pipelineWindow)) / 2)
             TopUpPipeline();
-        if (m_stage != Stage::Ready)
+        if (m_stage != Stage::Transaction)
             return nullptr;
     } else if (!Send("RETR " + QByteArray::number(k) + "\r\n")) {
         return nullptr;
@@ -518,7 +510,7 @@ const Pop3Message* Pop3Client::Fetch(int k)
 const Pop3Message* Pop3Client::HoldMessage(int k, Pop3Error refusal, const QString& sentence)
 {
     if (!m_reader.ok()) {
-        Fail(refusal, sentence, ServerWords());
+        Refuse(refusal, sentence, ServerWords());
         return nullptr;
     }
     m_message.number = k;
@@ -532,8 +524,10 @@ void Pop3Client::Quit()
     const Pop3Error error = m_error;
     const QString reason = m_reason;
     if (m_socket->state() == QAbstractSocket::ConnectedState) {
-        const bool waitForAnswer = m_stage != Stage::Dead && m_inFlight.empty() && m_headersInFlight.empty();
+        const bool waitForAnswer = (m_stage == Stage::LoggedOut || m_stage == Stage::Transaction) &&
+                                   m_inFlight.empty() && m_headersInFlight.empty();
         m_readTimeoutMs = std::min(QuitTimeoutMs, m_options.responseTimeoutMs);
+        MoveTo(Stage::Quitting);
         if (Send("QUIT\r\n")) {
             if (waitForAnswer)
                 Read(Pop3ResponseReader::Kind::SingleLine);
@@ -542,7 +536,7 @@ void Pop3Client::Quit()
         }
     }
     m_socket->abort();
-    m_stage = Stage::Dead;
+    MoveTo(Stage::Over);
     m_inFlight.clear();
     m_headersInFlight.clear();
     m_message = {};
@@ -552,10 +546,10 @@ void Pop3Client::Quit()
 
 bool Pop3Client::Usable()
 {
-    if (m_stage == Stage::Ready)
+    if (m_stage == Stage::Transaction)
         return true;
-    if (m_stage != Stage::Dead || m_error == Pop3Error::None)
-        Fail(Pop3Error::NotReady, QStringLiteral("ログインしていません。"));
+    if (m_stage != Stage::Over || m_error == Pop3Error::None)
+        Refuse(Pop3Error::NotReady, QStringLiteral("ログインしていません。"));
     return false;
 }
 
@@ -564,9 +558,8 @@ bool Pop3Client::ReadyFor(int k)
     if (!Usable())
         return false;
     if (k < 1 || k > m_count) {
-        Fail(Pop3Error::BadMessageNumber, QStringLiteral("メール番号が正しくありません。"),
-             QString::number(k));
-        return false;
+        return Refuse(Pop3Error::BadMessageNumber, QStringLiteral("メール番号が正しくありません。"),
+                      QString::number(k));
     }
     return true;
 }
@@ -606,7 +599,7 @@ int Pop3Client::ReadUniqueIds()
         return -1;
     if (!m_reader.ok()) {
         m_uniqueIds = UniqueIds::Refused;
-        Fail(Pop3Error::UniqueIds, QStringLiteral("サーバーがUIDLに対応していません。"), ServerWords());
+        Refuse(Pop3Error::UniqueIds, QStringLiteral("サーバーがUIDLに対応していません。"), ServerWords());
         return 0;
     }
     m_uids.assign(size_t(m_count), {});

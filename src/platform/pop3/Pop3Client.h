@@ -141,21 +141,39 @@ public:
     static QByteArray GreetingTimestamp(const QByteArray& greeting);
 
 private:
+    // Where the dialogue is. Only MoveTo changes it.
     enum class Stage
     {
-        Fresh,
-        Connected,
-        Ready, // authenticated, count known
-        Dead,
+        Fresh,        // nothing sent yet
+        Greeting,     // connected, waiting for the greeting
+        Capabilities, // CAPA sent
+        StartTls,     // STLS sent or the handshake running
+        LoggedOut,    // greeted and capabilities known: Authenticate may run
+        Login,        // USER and PASS, or APOP, sent
+        Mailbox,      // logged in; STAT and LIST sent
+        Transaction,  // count and sizes known: Fetch may run
+        Quitting,     // QUIT sent
+        Over,         // closed by Quit or by a failure; every call fails
     };
 
+    void MoveTo(Stage next);
+    // The one way a connection fails: the error and reason are kept, the stage becomes Over,
+    // and the socket is closed unless the dialogue is still in step (a refused login or
+    // mailbox), where Quit may still say goodbye.
     bool Fail(Pop3Error error, const QString& sentence, const QString& detail = {});
-    bool FailConnect(bool handshake, const QString& sentence);
+    // A call refused while the connection stays as it was.
+    bool Refuse(Pop3Error error, const QString& sentence, const QString& detail = {});
+    bool FailSocket(bool handshake);
+    bool FailReader();
     bool Send(const QByteArray& commands);
     bool Read(Pop3ResponseReader::Kind kind, qsizetype contentLimit = 0, qint64 replyLimit = 0);
     bool FillBuffer();
     bool ReadCapabilities();
     bool StartTls(int timeoutMs);
+    // Login: USER and PASS, or APOP; with pipelining STAT and LIST go in the same batch.
+    bool LogIn(const QByteArray& user, const QByteArray& password, bool apop);
+    // STAT and LIST: the count and sizes. `sent` when LogIn already sent them.
+    bool ReadMailbox(bool sent);
     void TopUpPipeline();
     bool DrainOne();
     bool DrainRetrievals();
@@ -163,7 +181,7 @@ private:
     const Pop3Message* HoldMessage(int k, Pop3Error refusal, const QString& sentence);
     bool Usable();
     bool ReadyFor(int k);
-    bool ParseList(const QByteArray& content);
+    void ParseList(const QByteArray& content);
     QString ServerWords() const;
 
     Pop3Options m_options;
