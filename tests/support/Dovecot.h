@@ -32,7 +32,15 @@ public:
         Off,
     };
 
-    explicit Dovecot(Tls tls = Tls::On);
+    // With Commands::Recorded every session's commands after the login are written to a
+    // raw log in the folder (Dovecot's rawlog_dir); commands() reads them.
+    enum class Commands
+    {
+        Unrecorded,
+        Recorded,
+    };
+
+    explicit Dovecot(Tls tls = Tls::On, Commands commands = Commands::Unrecorded);
     ~Dovecot();
     Dovecot(const Dovecot&) = delete;
     Dovecot& operator=(const Dovecot&) = delete;
@@ -62,6 +70,11 @@ public:
     void addMessages(int count, int size);
     // Removes every message.
     void clearMailbox();
+    // Removes the message at place k (1-based) of the mailbox, as another mail program would.
+    bool removeMessage(int k);
+    // With Commands::Recorded: the command lines sent after the login, session by session in
+    // the order the sessions ended.
+    QList<QByteArray> commands() const;
     // The message files in the maildir.
     int messageFiles() const;
 
@@ -73,8 +86,9 @@ public:
     QString log() const;
 
 private:
-    bool start(Tls tls);
+    bool start(Tls tls, Commands commands);
     bool launch(bool withTls, const QByteArray& extra);
+    QString rawlogDir() const;
     bool makeCertificates();
     bool waitForGreeting();
     QString maildir() const;
