@@ -2,7 +2,7 @@
 // side recorded: what each kind of mailbox and failure reports, and that the mailbox keeps
 // every message.
 
-#include "CheckFakes.h"
+#include "DovecotRig.h"
 #include "mail/CheckCycle.h"
 #include "mail/NMailLibrary.h"
 #include "mail/SeenMail.h"
@@ -23,36 +23,6 @@ using namespace pelloway;
 using namespace pelloway::test;
 
 namespace {
-
-struct Rig
-{
-    explicit Rig(const Dovecot& server, bool trustServer = true)
-        : files(app.path(), app.file(QStringLiteral("vbmail.ini"))), cycle(library, files, values, host)
-    {
-        if (trustServer)
-            library.Options().extraCaCertificates = server.caCertificates();
-        library.Options().responseTimeoutMs = 20000;
-        // The certificate names "localhost".
-        values.PopServer = QStringLiteral("localhost:%1").arg(server.plainPort());
-        files.StoreAccount(QString::fromLatin1(server.user()), QString::fromLatin1(server.password()), true);
-        cycle.wait = [this](int ms) {
-            const MsgForm* form = cycle.msgForm().loadedForm();
-            log.append(
-                QStringLiteral("report %1 %2|%3").arg(ms).arg(form->Text1->text(), form->Text2->text()));
-        };
-        cycle.errorBox = [this](const QString& text) { log.append(QStringLiteral("box ") + text); };
-        cycle.failureLine = [this](const QString& line) { failures.append(line); };
-    }
-
-    AppFolder app;
-    SettingsFiles files;
-    SharedValues values;
-    NMailLibrary library;
-    QStringList log;
-    RecordingCheckHost host{log};
-    CheckCycle cycle;
-    QStringList failures;
-};
 
 const QString Account = QStringLiteral("account pelloway|Secret-123");
 

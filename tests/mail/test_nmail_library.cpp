@@ -152,8 +152,7 @@ void TestNMailLibrary::checksLikeTheCycle()
     const int count = library->NMailPop3Authenticate(handle, m_server->user(), m_server->password(), apop);
     QCOMPARE(count, 3);
 
-    const QList<QByteArray> bodies = {japanese,
-                                      Dovecot::MakeMessage(2, 3000), Dovecot::MakeMessage(3, 3000)};
+    const QList<QByteArray> bodies = {japanese, Dovecot::MakeMessage(2, 3000), Dovecot::MakeMessage(3, 3000)};
     for (int k = 1; k <= count; ++k) {
         Texts texts;
         library->NMailPop3GetMailStatus(handle, k, texts.subject.span(), texts.from.span(), texts.date.span(),
