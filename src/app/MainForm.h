@@ -2,6 +2,7 @@
 
 #include "mail/CheckHost.h"
 #include "platform/Form.h"
+#include "platform/WindowStacking.h"
 #include "settings/SetForm.h"
 #include "settings/SharedValues.h"
 #include "sound/Tune.h"
@@ -33,13 +34,14 @@ class Ras;
 class SettingsFiles;
 
 // What the main window works through: the mail library, the tune device, the dial-up
-// service and the character window.
+// service, the character window and the window stacking.
 struct MainFormServices
 {
     Pop3Library& pop3;
     Mci& mci;
     Ras& ras;
     CharacterWindow& character;
+    WindowStacking& stacking = SystemWindowStacking();
 };
 
 // "Pelloway": the start-up window and the owner of the running state. Only its top-left

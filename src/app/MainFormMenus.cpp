@@ -75,8 +75,7 @@ void MainForm::Picture8_Click()
                     QMessageBox::Ok, this);
     box.exec();
     // The box comes first, then the change of stacking; the window is shown either way.
-    setWindowFlag(Qt::WindowStaysOnTopHint, makeTopmost);
-    show();
+    m_services.stacking.SetTopmost(*this, makeTopmost);
     ++m_topmostClickCount;
 }
 

@@ -1,5 +1,6 @@
 #include "app/Program.h"
 #include "platform/Fonts.h"
+#include "platform/QtTranslations.h"
 
 #include <QApplication>
 
@@ -9,6 +10,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Pelloway"));
     QApplication::setQuitOnLastWindowClosed(false); // the main window's close ends the program
     pelloway::InstallFontSubstitutions();
+    pelloway::InstallQtTranslations();
 
     pelloway::Program program;
     program.Start();

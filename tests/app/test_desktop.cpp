@@ -10,6 +10,7 @@
 #include "support/DBusMock.h"
 #include "support/Dovecot.h"
 #include "support/TestSupport.h"
+#include "support/WindowManager.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -28,27 +29,16 @@ using namespace pelloway::test;
 
 namespace {
 
-QString run(const QString& program, const QStringList& args, int timeoutMs = 10000)
-{
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(timeoutMs)) {
-        p.kill();
-        p.waitForFinished();
-        return {};
-    }
-    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
-}
-
 // The first visible window whose name matches exactly, waiting up to `timeoutMs`.
 QString findWindow(const QString& name, int timeoutMs)
 {
     QElapsedTimer t;
     t.start();
     while (t.elapsed() < timeoutMs) {
-        const QString ids = run(QStringLiteral("xdotool"),
-                                {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                 QStringLiteral("--name"), u'^' + QRegularExpression::escape(name) + u'$'});
+        const QString ids =
+            RunProgram(QStringLiteral("xdotool"),
+                       {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                        u'^' + QRegularExpression::escape(name) + u'$'});
         if (!ids.isEmpty())
             return ids.split(u'\n').first();
         QTest::qWait(50);
@@ -58,8 +48,8 @@ QString findWindow(const QString& name, int timeoutMs)
 
 QRect windowGeometry(const QString& id)
 {
-    const QString shell =
-        run(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), id});
+    const QString shell = RunProgram(QStringLiteral("xdotool"),
+                                     {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), id});
     QMap<QString, int> v;
     for (const QString& line : shell.split(u'\n')) {
         const auto kv = line.split(u'=');
@@ -113,7 +103,7 @@ class TestDesktop : public QObject
 {
     Q_OBJECT
 private:
-    std::unique_ptr<QProcess> m_wm;
+    std::unique_ptr<WindowManager> m_wm;
     std::unique_ptr<DBusMock> m_bus;
     std::unique_ptr<Dovecot> m_mail;
     QTemporaryDir m_root;
@@ -158,16 +148,8 @@ private slots:
         if (QGuiApplication::platformName() != u"xcb")
             QSKIP("needs an X server (run through with-xvfb)");
         InstallFontSubstitutions(); // as the program does, so reference renderings match
-        m_wm = std::make_unique<QProcess>();
-        m_wm->start(QStringLiteral("openbox"), {});
-        QVERIFY(m_wm->waitForStarted());
-        QElapsedTimer t;
-        t.start();
-        while (!run(QStringLiteral("xprop"),
-                    {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
-                    .contains(u'#') &&
-               t.elapsed() < 10000)
-            QTest::qWait(50);
+        m_wm = std::make_unique<WindowManager>();
+        QVERIFY2(m_wm->isRunning(), "openbox did not start");
 
         m_bus = std::make_unique<DBusMock>();
         QVERIFY2(m_bus->startBus(), qPrintable(m_bus->error()));
@@ -213,13 +195,13 @@ private slots:
                  "the quiet picture is not shown");
 
         // ファイル → 新着メールチェック, as a user would.
-        run(QStringLiteral("xdotool"),
-            {QStringLiteral("mousemove"), QStringLiteral("--window"), main, QStringLiteral("20"),
-             QString::number(menuHeight / 2), QStringLiteral("click"), QStringLiteral("1")});
+        RunProgram(QStringLiteral("xdotool"),
+                   {QStringLiteral("mousemove"), QStringLiteral("--window"), main, QStringLiteral("20"),
+                    QString::number(menuHeight / 2), QStringLiteral("click"), QStringLiteral("1")});
         QTest::qWait(300);
         shot(QStringLiteral("2-menu-open"));
-        run(QStringLiteral("xdotool"),
-            {QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Return")});
+        RunProgram(QStringLiteral("xdotool"),
+                   {QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Return")});
 
         const QString message = findWindow(QStringLiteral("新着メッセージ"), 15000);
         QVERIFY2(!message.isEmpty(), "the message window did not appear");
@@ -284,10 +266,7 @@ private slots:
                 m_program->waitForFinished();
             }
         }
-        if (m_wm) {
-            m_wm->terminate();
-            m_wm->waitForFinished(3000);
-        }
+        m_wm.reset();
     }
 
     void cleanup()

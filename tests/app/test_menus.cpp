@@ -1,7 +1,10 @@
 #include "app/MainForm.h"
 #include "mail/CheckCycle.h"
+#include "platform/QtTranslations.h"
+#include "settings/IdPassForm.h"
 #include "settings/SetForm.h"
 #include "settings/SettingsFiles.h"
+#include "support/BoxAnswerer.h"
 #include "support/RecordingServices.h"
 #include "support/TestSupport.h"
 
@@ -13,36 +16,17 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
+#include <QTextStream>
+#include <QWindow>
+#include <optional>
 
 using namespace pelloway;
+using pelloway::test::BoxAnswerer;
 
 namespace {
-
-// Answers modal message boxes as they appear: polls for the active modal box, records its
-// caption and text, and presses the chosen button.
-class BoxAnswerer : public QObject
-{
-public:
-    explicit BoxAnswerer(QMessageBox::StandardButton answer) : m_answer(answer)
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box)
-                return;
-            seen.append(box->windowTitle() + u'|' + box->text() + u'|' + QString::number(int(box->icon())));
-            box->button(m_answer)->click();
-        });
-        m_timer.start(20);
-    }
-    QStringList seen;
-
-private:
-    QMessageBox::StandardButton m_answer;
-    QTimer m_timer;
-};
 
 class UrlCatcher : public QObject
 {
@@ -60,12 +44,14 @@ struct Fixture
     SettingsFiles files{app.path(), app.file(QStringLiteral("vbmail.ini"))};
     std::unique_ptr<MainForm> form;
 
-    Fixture()
+    // Stacking requests are recorded unless the window system's own is asked for.
+    explicit Fixture(bool systemStacking = false)
     {
         files.StoreAccount(QStringLiteral("id"), QStringLiteral("pw"), true);
         test::WriteBytes(files.serverFilePath(), "POP3=pop.example\r\n");
+        WindowStacking& stacking = systemStacking ? SystemWindowStacking() : services.stacking;
         form = std::make_unique<MainForm>(
-            files, MainFormServices{services.pop3, services.mci, services.ras, services.character});
+            files, MainFormServices{services.pop3, services.mci, services.ras, services.character, stacking});
         form->endProgramHook = [] {};
         form->checkCycle().wait = [](int) {};
         form->Form_Load();
@@ -130,40 +116,67 @@ private slots:
     {
         Fixture f;
         MainForm& m = *f.form;
-        m.show();
         BoxAnswerer answer(QMessageBox::Ok);
         const QString info = QString::number(int(QMessageBox::Information));
         m.mzenmen->trigger();
-        QVERIFY(m.windowFlags() & Qt::WindowStaysOnTopHint);
-        QVERIFY(m.isVisible());
+        QCOMPARE(f.services.log.take(), QStringList({"stacking:topmost(Pelloway)"}));
         QCOMPARE(m.topmostClickCount(), 1);
         m.mzenmen->trigger();
-        QVERIFY(!(m.windowFlags() & Qt::WindowStaysOnTopHint));
-        QVERIFY(m.isVisible());
-        m.mzenmen->trigger();
-        QVERIFY(m.windowFlags() & Qt::WindowStaysOnTopHint);
+        QCOMPARE(f.services.log.take(), QStringList({"stacking:not-topmost(Pelloway)"}));
+        m.Picture8->click();
+        QCOMPARE(f.services.log.take(), QStringList({"stacking:topmost(Pelloway)"}));
         QCOMPARE(answer.seen, QStringList({"Pelloway|常に手前表示が設定されました。|" + info,
                                            "Pelloway|常に手前表示が解除されました。|" + info,
                                            "Pelloway|常に手前表示が設定されました。|" + info}));
+        QCOMPARE(answer.buttons, QStringList({"OK", "OK", "OK"}));
         QCOMPARE(m.topmostClickCount(), 3);
     }
 
     void stackingChangesOnlyAfterTheBox()
     {
         Fixture f;
+        BoxAnswerer answer(QMessageBox::Ok);
+        QStringList whileBoxOpen{QStringLiteral("<no box>")};
+        answer.onBox = [&] { whileBoxOpen = f.services.log.entries(); };
+        f.form->Picture8_Click();
+        QCOMPARE(whileBoxOpen, QStringList());
+        QCOMPARE(f.services.log.take(), QStringList({"stacking:topmost(Pelloway)"}));
+    }
+
+    // The window system's stacking on the main window: the widget and its native window both
+    // carry the flag, the window is shown, and the native window is the one it was. (Whether
+    // the window manager keeps it above is seen on X11 in test_topmost_x11.)
+    void alwaysOnTopKeepsTheNativeWindow_data()
+    {
+        QTest::addColumn<bool>("shownBefore");
+        QTest::newRow("shown window") << true;
+        QTest::newRow("hidden window is shown") << false;
+    }
+    void alwaysOnTopKeepsTheNativeWindow()
+    {
+        QFETCH(bool, shownBefore);
+        Fixture f(true);
         MainForm& m = *f.form;
-        bool topmostWhileBoxOpen = true;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                topmostWhileBoxOpen = m.windowFlags() & Qt::WindowStaysOnTopHint;
-                box->button(QMessageBox::Ok)->click();
-            }
-        });
-        poll.start(20);
-        m.Picture8_Click();
-        QVERIFY(!topmostWhileBoxOpen);
-        QVERIFY(m.windowFlags() & Qt::WindowStaysOnTopHint);
+        if (shownBefore) {
+            m.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&m));
+        }
+        const Qt::WindowFlags others = m.windowFlags();
+        std::optional<WId> native;
+        if (shownBefore)
+            native = m.winId();
+        BoxAnswerer answer(QMessageBox::Ok);
+        for (const bool topmost : {true, false}) {
+            m.mzenmen->trigger();
+            if (!native)
+                native = m.winId();
+            QCOMPARE(m.winId(), *native);
+            QCOMPARE(m.windowFlags() & ~Qt::WindowStaysOnTopHint, others);
+            QCOMPARE(m.windowFlags().testFlag(Qt::WindowStaysOnTopHint), topmost);
+            QCOMPARE(m.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint), topmost);
+            QVERIFY(m.isVisible());
+        }
+        QCOMPARE(answer.seen.size(), 2);
     }
 
     void mouseOverTopmostButtonSetsCaption()
@@ -205,6 +218,66 @@ private slots:
             QCOMPARE(catcher.opened[0], MainForm::HomePageUrl(f.app.path()));
         QCOMPARE(f.form->windowTitle(), before);
         QVERIFY(f.services.log.entries().isEmpty());
+    }
+
+    // Standard buttons read in the desktop's language; the program's own texts stay as they
+    // are. Each language runs in a child process, since Qt reads the language once.
+    void buttonsFollowTheDesktopLanguage_data()
+    {
+        QTest::addColumn<QString>("lang");
+        QTest::addColumn<QString>("buttons");
+        QTest::newRow("Japanese desktop") << "ja_JP.UTF-8"
+                                          << "はい|いいえ";
+        QTest::newRow("German desktop") << "de_DE.UTF-8"
+                                        << "Ja|Nein";
+        QTest::newRow("C") << "C"
+                           << "Yes|No";
+    }
+    void buttonsFollowTheDesktopLanguage()
+    {
+        QFETCH(QString, lang);
+        QFETCH(QString, buttons);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const QString& name :
+             {QStringLiteral("LANGUAGE"), QStringLiteral("LC_ALL"), QStringLiteral("LC_MESSAGES")})
+            env.remove(name);
+        env.insert(QStringLiteral("LANG"), lang);
+        env.insert(QStringLiteral("LC_CTYPE"), QStringLiteral("C.UTF-8")); // the language data may be missing
+        env.insert(QStringLiteral("PELLOWAY_SHOW_BOXES"), QStringLiteral("1"));
+        QProcess child;
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("boxesAsTheProgramShowsThem")});
+        QVERIFY(child.waitForFinished(60000));
+        const QString out = QString::fromUtf8(child.readAllStandardOutput());
+        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+                 qPrintable(out + QString::fromUtf8(child.readAllStandardError())));
+        QStringList shown;
+        for (const QString& line : out.split(u'\n')) {
+            if (line.startsWith(QStringLiteral("SHOWN ")))
+                shown.append(line.mid(6));
+        }
+        QCOMPARE(
+            shown,
+            QStringList({QStringLiteral("確認|「Tomvale」作者のホームページです。ちょっと見てみますか？|") +
+                             QString::number(int(QMessageBox::Question)) + u'|' + buttons,
+                         QStringLiteral("ID,PASS|OK|Cancel")}));
+    }
+    // Run by the test above with the desktop's language set: starts as the program does and
+    // prints the home-page prompt with its buttons and the account dialog's buttons.
+    void boxesAsTheProgramShowsThem()
+    {
+        if (!qEnvironmentVariableIsSet("PELLOWAY_SHOW_BOXES"))
+            QSKIP("run by buttonsFollowTheDesktopLanguage in a child process");
+        InstallQtTranslations();
+        Fixture f;
+        BoxAnswerer answer(QMessageBox::No);
+        f.form->mhp->trigger();
+        QCOMPARE(answer.seen.size(), 1);
+        IdPassForm& account = f.form->idPassForm().get();
+        QTextStream out(stdout);
+        out << "SHOWN " << answer.seen[0] << u'|' << answer.buttons[0] << '\n';
+        out << "SHOWN " << account.windowTitle() << u'|' << account.OKCommand->text() << u'|'
+            << account.CancelCommand->text() << '\n';
     }
 
     void eventOnDemandAndItsEnd()

@@ -1,5 +1,6 @@
 #include "support/RecordingServices.h"
 
+#include <QWidget>
 #include <algorithm>
 #include <cstring>
 
@@ -46,7 +47,8 @@ int RecordingPop3::NMailPop3Connect(const QByteArray& server)
     return connectResult;
 }
 
-int RecordingPop3::NMailPop3Authenticate(int handle, const QByteArray& id, const QByteArray& password, bool apop)
+int RecordingPop3::NMailPop3Authenticate(int handle, const QByteArray& id, const QByteArray& password,
+                                         bool apop)
 {
     m_log.add(QStringLiteral("pop3:authenticate(%1,%2,%3,%4)")
                   .arg(handle)
@@ -54,10 +56,12 @@ int RecordingPop3::NMailPop3Authenticate(int handle, const QByteArray& id, const
     return authenticateResult;
 }
 
-int RecordingPop3::NMailPop3GetMailStatus(int handle, int mailNo, std::span<char> subject, std::span<char> from,
-                                          std::span<char> date, std::span<char> header, int flag)
+int RecordingPop3::NMailPop3GetMailStatus(int handle, int mailNo, std::span<char> subject,
+                                          std::span<char> from, std::span<char> date, std::span<char> header,
+                                          int flag)
 {
-    m_log.add(QStringLiteral("pop3:status(%1,%2,%3,%4)").arg(handle).arg(mailNo).arg(subject.size()).arg(flag));
+    m_log.add(
+        QStringLiteral("pop3:status(%1,%2,%3,%4)").arg(handle).arg(mailNo).arg(subject.size()).arg(flag));
     for (auto b : {subject, from, date, header})
         writeText(b, "field");
     return 0;
@@ -70,10 +74,15 @@ int RecordingPop3::NMailPop3GetMailSize(int handle, int mailNo)
 }
 
 int RecordingPop3::NMailPop3GetMail(int handle, int mailNo, std::span<char> subject, std::span<char> from,
-                                    std::span<char> date, std::span<char> header, std::span<char> body, int path,
-                                    int flag)
+                                    std::span<char> date, std::span<char> header, std::span<char> body,
+                                    int path, int flag)
 {
-    m_log.add(QStringLiteral("pop3:get(%1,%2,%3,%4,%5)").arg(handle).arg(mailNo).arg(body.size()).arg(path).arg(flag));
+    m_log.add(QStringLiteral("pop3:get(%1,%2,%3,%4,%5)")
+                  .arg(handle)
+                  .arg(mailNo)
+                  .arg(body.size())
+                  .arg(path)
+                  .arg(flag));
     for (auto b : {subject, from, date, header})
         writeText(b, "field");
     writeText(body, QByteArray(body.size(), 'b'));
@@ -110,7 +119,8 @@ unsigned RecordingMci::mciSendStringA(QByteArrayView command, std::span<char> re
     return result;
 }
 
-unsigned RecordingRas::RasEnumConnectionsA(std::span<RasConn> table, std::uint32_t& bufferSize, std::uint32_t& count)
+unsigned RecordingRas::RasEnumConnectionsA(std::span<RasConn> table, std::uint32_t& bufferSize,
+                                           std::uint32_t& count)
 {
     m_log.add(QStringLiteral("ras:enum(%1,%2,%3)").arg(table[0].dwSize).arg(bufferSize).arg(table.size()));
     count = 0;
@@ -143,6 +153,12 @@ void RecordingCharacter::Unload()
 {
     shown = false;
     m_log.add(QStringLiteral("character:unload"));
+}
+
+void RecordingStacking::SetTopmost(QWidget& window, bool topmost)
+{
+    m_log.add((topmost ? QStringLiteral("stacking:topmost(%1)") : QStringLiteral("stacking:not-topmost(%1)"))
+                  .arg(window.windowTitle()));
 }
 
 } // namespace pelloway::test

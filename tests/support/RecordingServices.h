@@ -7,6 +7,7 @@
 #include "mail/Pop3Library.h"
 #include "platform/Mci.h"
 #include "platform/Ras.h"
+#include "platform/WindowStacking.h"
 
 #include <QStringList>
 
@@ -34,10 +35,7 @@ private:
 class RecordingPop3 final : public Pop3Library
 {
 public:
-    explicit RecordingPop3(CallLog& log)
-        : m_log(log)
-    {
-    }
+    explicit RecordingPop3(CallLog& log) : m_log(log) {}
     int connectResult = 1;
     int authenticateResult = 0;
     int mailSize = 10;
@@ -47,12 +45,14 @@ public:
     int NMailInitializeWinSock() override;
     int NMailSetOption(int option, int value) override;
     int NMailPop3Connect(const QByteArray& server) override;
-    int NMailPop3Authenticate(int handle, const QByteArray& id, const QByteArray& password, bool apop) override;
+    int NMailPop3Authenticate(int handle, const QByteArray& id, const QByteArray& password,
+                              bool apop) override;
     int NMailPop3GetMailStatus(int handle, int mailNo, std::span<char> subject, std::span<char> from,
                                std::span<char> date, std::span<char> header, int flag) override;
     int NMailPop3GetMailSize(int handle, int mailNo) override;
-    int NMailPop3GetMail(int handle, int mailNo, std::span<char> subject, std::span<char> from, std::span<char> date,
-                         std::span<char> header, std::span<char> body, int path, int flag) override;
+    int NMailPop3GetMail(int handle, int mailNo, std::span<char> subject, std::span<char> from,
+                         std::span<char> date, std::span<char> header, std::span<char> body, int path,
+                         int flag) override;
     int NMailPop3Close(int handle) override;
     int NMailGetMessage(int code, std::span<char> buffer, int& size) override;
     int NMailEndWinSock() override;
@@ -66,11 +66,8 @@ private:
 class RecordingMci final : public Mci
 {
 public:
-    explicit RecordingMci(CallLog& log)
-        : m_log(log)
-    {
-    }
-    QByteArray statusAnswer;    // empty: the request fails and writes nothing
+    explicit RecordingMci(CallLog& log) : m_log(log) {}
+    QByteArray statusAnswer; // empty: the request fails and writes nothing
     unsigned result = 0;
     unsigned mciSendStringA(QByteArrayView command, std::span<char> reply) override;
 
@@ -82,12 +79,10 @@ private:
 class RecordingRas final : public Ras
 {
 public:
-    explicit RecordingRas(CallLog& log)
-        : m_log(log)
-    {
-    }
+    explicit RecordingRas(CallLog& log) : m_log(log) {}
     std::vector<std::uintptr_t> connections;
-    unsigned RasEnumConnectionsA(std::span<RasConn> table, std::uint32_t& bufferSize, std::uint32_t& count) override;
+    unsigned RasEnumConnectionsA(std::span<RasConn> table, std::uint32_t& bufferSize,
+                                 std::uint32_t& count) override;
     unsigned RasHangUpA(std::uintptr_t handle) override;
     void Flush() override { m_log.add(QStringLiteral("ras:flush")); }
 
@@ -99,10 +94,7 @@ private:
 class RecordingCharacter final : public CharacterWindow
 {
 public:
-    explicit RecordingCharacter(CallLog& log)
-        : m_log(log)
-    {
-    }
+    explicit RecordingCharacter(CallLog& log) : m_log(log) {}
     bool shown = false;
     void Show() override;
     void Hide() override;
@@ -112,7 +104,19 @@ private:
     CallLog& m_log;
 };
 
-// All four, sharing one log.
+// Window stacking: logs "stacking:topmost(<window title>)" or "stacking:not-topmost(<window
+// title>)" and changes nothing, so the window's flags show only what something else set.
+class RecordingStacking final : public WindowStacking
+{
+public:
+    explicit RecordingStacking(CallLog& log) : m_log(log) {}
+    void SetTopmost(QWidget& window, bool topmost) override;
+
+private:
+    CallLog& m_log;
+};
+
+// All of them, sharing one log.
 struct RecordingServices
 {
     CallLog log;
@@ -120,6 +124,7 @@ struct RecordingServices
     RecordingMci mci{log};
     RecordingRas ras{log};
     RecordingCharacter character{log};
+    RecordingStacking stacking{log};
 };
 
 } // namespace pelloway::test
