@@ -19,7 +19,7 @@
 
 namespace pelloway {
 
-class NMailLibrary final : public Pop3Library
+class NMailLibrary : public Pop3Library
 {
 public:
     // Time-outs, extra trusted CA certificates and the RETR window for every connection.
