@@ -42,6 +42,16 @@ void Login(Peer& peer, const QList<int>& sizes)
     peer.send(list + ".\r\n");
 }
 
+// With PIPELINING offered: USER, PASS, STAT and LIST read as one batch before any answer;
+// three messages of 10 bytes.
+void PipelinedLogin(Peer& peer)
+{
+    Hello(peer, PipelineCaps);
+    for (const char* command : {"USER", "PASS", "STAT", "LIST"})
+        peer.expect(command);
+    peer.send("+OK\r\n+OK\r\n+OK 3 30\r\n+OK\r\n1 10\r\n2 10\r\n3 10\r\n.\r\n");
+}
+
 // Each command without its arguments, but RETR with its number.
 QList<QByteArray> Verbs(const QList<QByteArray>& commands)
 {
@@ -367,10 +377,7 @@ void TestPop3Faults::pipelinesWhenOffered()
     // The script reads every command of a batch before it answers any: a client that
     // waited for each answer would stall here and time out.
     ScriptedPop3Server server([](Peer& p) {
-        Hello(p, PipelineCaps);
-        for (const char* command : {"USER", "PASS", "STAT", "LIST"})
-            p.expect(command);
-        p.send("+OK\r\n+OK\r\n+OK 3 30\r\n+OK\r\n1 10\r\n2 10\r\n3 10\r\n.\r\n");
+        PipelinedLogin(p);
         for (const char* command : {"RETR 1", "RETR 2", "RETR 3"})
             p.expect(command);
         p.send("+OK\r\nA: 1\r\n.\r\n+OK\r\nA: 2\r\n.\r\n+OK\r\nA: 3\r\n.\r\n");
@@ -461,10 +468,7 @@ void TestPop3Faults::uniqueIdsAndPipelinedHeaders()
 {
     // The TOP commands must arrive together: the script reads both before answering.
     ScriptedPop3Server server([](Peer& p) {
-        Hello(p, PipelineCaps);
-        for (const char* command : {"USER", "PASS", "STAT", "LIST"})
-            p.expect(command);
-        p.send("+OK\r\n+OK\r\n+OK 3 30\r\n+OK\r\n1 10\r\n2 10\r\n3 10\r\n.\r\n");
+        PipelinedLogin(p);
         p.expect("UIDL");
         // Message 2's line is not an id; message 4 does not exist.
         p.send("+OK\r\n1 id-one\r\n2 two words\r\n3 id-three\r\n4 id-four\r\n.\r\n");
