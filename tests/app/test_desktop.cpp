@@ -9,6 +9,7 @@
 #include "platform/Fonts.h"
 #include "support/DBusMock.h"
 #include "support/Dovecot.h"
+#include "support/ScriptedPop3Server.h"
 #include "support/TestSupport.h"
 #include "support/WindowManager.h"
 
@@ -22,6 +23,7 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
+#include <atomic>
 #include <memory>
 
 using namespace pelloway;
@@ -118,6 +120,41 @@ private:
     QString programDir() const { return m_root.filePath(QStringLiteral("program")); }
     QString workDir() const { return m_root.filePath(QStringLiteral("work")); }
 
+    void startProgram()
+    {
+        m_program = std::make_unique<QProcess>();
+        m_program->setWorkingDirectory(workDir());
+        m_program->setProcessChannelMode(QProcess::ForwardedChannels);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), m_bus->address());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        m_program->setProcessEnvironment(env);
+        m_program->start(programDir() + QStringLiteral("/pelloway"), {});
+    }
+
+    void stopProgram()
+    {
+        if (!m_program)
+            return;
+        m_program->terminate();
+        if (!m_program->waitForFinished(5000)) {
+            m_program->kill();
+            m_program->waitForFinished();
+        }
+        m_program.reset();
+    }
+
+    // ファイル → 新着メールチェック, as a user would.
+    static void checkThroughTheMenu(const QString& main, int menuHeight)
+    {
+        RunProgram(QStringLiteral("xdotool"),
+                   {QStringLiteral("mousemove"), QStringLiteral("--window"), main, QStringLiteral("20"),
+                    QString::number(menuHeight / 2), QStringLiteral("click"), QStringLiteral("1")});
+        QTest::qWait(300);
+        RunProgram(QStringLiteral("xdotool"),
+                   {QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Return")});
+    }
+
     bool prepareFolders()
     {
         QDir root(m_root.path());
@@ -167,14 +204,7 @@ private slots:
         const QString lan = m_bus->activate(QStringLiteral("802-3-ethernet"), QStringLiteral("LAN"));
         QVERIFY2(!gsm.isEmpty() && !pppoe.isEmpty() && !lan.isEmpty(), qPrintable(m_bus->error()));
 
-        m_program = std::make_unique<QProcess>();
-        m_program->setWorkingDirectory(workDir());
-        m_program->setProcessChannelMode(QProcess::ForwardedChannels);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), m_bus->address());
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        m_program->setProcessEnvironment(env);
-        m_program->start(programDir() + QStringLiteral("/pelloway"), {});
+        startProgram();
         QVERIFY(m_program->waitForStarted());
 
         const QString main = findWindow(QStringLiteral("Pelloway"), 20000);
@@ -194,14 +224,7 @@ private slots:
         QVERIFY2(matchesPicture(before.copy(pictureArea), data + QStringLiteral("infant.gif")) > 0.95,
                  "the quiet picture is not shown");
 
-        // ファイル → 新着メールチェック, as a user would.
-        RunProgram(QStringLiteral("xdotool"),
-                   {QStringLiteral("mousemove"), QStringLiteral("--window"), main, QStringLiteral("20"),
-                    QString::number(menuHeight / 2), QStringLiteral("click"), QStringLiteral("1")});
-        QTest::qWait(300);
-        shot(QStringLiteral("2-menu-open"));
-        RunProgram(QStringLiteral("xdotool"),
-                   {QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Return")});
+        checkThroughTheMenu(main, menuHeight);
 
         const QString message = findWindow(QStringLiteral("新着メッセージ"), 15000);
         QVERIFY2(!message.isEmpty(), "the message window did not appear");
@@ -257,15 +280,64 @@ private slots:
         QCOMPARE(m_mail->messageFiles(), 3);
     }
 
+    void silentServerLeavesTheWindowAlive()
+    {
+        stopProgram();
+        // A server that takes the connection and never says a word.
+        std::atomic<bool> connected = false;
+        std::atomic<bool> hungUp = false;
+        ScriptedPop3Server silent([&](ScriptedPop3Server::Peer& p) {
+            connected = true;
+            p.waitForClose(60000);
+            hungUp = p.socket().state() != QAbstractSocket::ConnectedState;
+        });
+        QVERIFY(WriteBytes(workDir() + QStringLiteral("/vbmail.ini"),
+                           "SMTP=\r\nPOP3=" + silent.address() + "\r\nMAIL=\r\nAPOP=0\r\n"));
+        startProgram();
+        QVERIFY(m_program->waitForStarted());
+        const QString main = findWindow(QStringLiteral("Pelloway"), 20000);
+        QVERIFY2(!main.isEmpty(), "the main window did not appear");
+        QTest::qWait(300);
+        const int menuHeight = grab(main).height() - 139;
+        checkThroughTheMenu(main, menuHeight);
+        QElapsedTimer waited;
+        waited.start();
+        while (!connected && waited.elapsed() < 10000)
+            QTest::qWait(20);
+        QVERIFY2(connected, "the check did not reach the server");
+
+        // The interval banner keeps scrolling while the check waits for the server.
+        const QRect banner(0, menuHeight + 96, 105, 17);
+        const QImage first = grab(main).copy(banner);
+        shot(QStringLiteral("6-waiting"));
+        QImage later = first;
+        waited.restart();
+        while (later == first && waited.elapsed() < 3000) {
+            QTest::qWait(50);
+            later = grab(main).copy(banner);
+        }
+        QVERIFY2(later != first, "the banner stood still while the check waited");
+        QVERIFY2(!hungUp, "the check gave up before the test closed the window");
+
+        // Closing the main window through the window manager ends the program, the check
+        // abandoned, the connection closed. The server would keep it silent for a minute.
+        RunProgram(QStringLiteral("xdotool"),
+                   {QStringLiteral("windowactivate"), QStringLiteral("--sync"), main});
+        QElapsedTimer closing;
+        closing.start();
+        RunProgram(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("alt+F4")});
+        QVERIFY2(m_program->waitForFinished(10000), "the program outlived its closed window");
+        const qint64 ms = closing.elapsed();
+        qInfo("program ended %lld ms after the close", ms);
+        QCOMPARE(m_program->exitStatus(), QProcess::NormalExit);
+        m_program.reset();
+        silent.finish();
+        QVERIFY(hungUp);
+    }
+
     void cleanupTestCase()
     {
-        if (m_program) {
-            m_program->terminate();
-            if (!m_program->waitForFinished(5000)) {
-                m_program->kill();
-                m_program->waitForFinished();
-            }
-        }
+        stopProgram();
         m_wm.reset();
     }
 

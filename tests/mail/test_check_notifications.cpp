@@ -33,8 +33,8 @@ const QByteArray Yamada = Message("=?UTF-8?B?5bGx55Sw5aSq6YOO?= <taro@example.jp
                                   "=?ISO-2022-JP?B?GyRCMnE1RCROO3FOQSRLJEQkJCRGGyhC?=");
 // "ご注文 <確認> & 発送": characters a markup-reading service must not take as markup.
 const QByteArray Shop =
-    Message("\"Shop\" <shop@example.com>", "=?UTF-8?Q?=E3=81=94=E6=B3=A8=E6=96=87=20=3C=E7=A2=BA="
-                                           "E8=AA=8D=3E=20=26=20=E7=99=BA=E9=80=81?=");
+    Message("\"Shop\" <shop@example.com>", "=?UTF-8?Q?=E3=81=94=E6=B3=A8=E6=96=87=20=3C?= "
+                                           "=?UTF-8?Q?=E7=A2=BA=E8=AA=8D=3E=20=26=20=E7=99=BA=E9=80=81?=");
 const QByteArray Plain = Message("ann@example.org", "Lunch on Friday");
 
 } // namespace
