@@ -5,7 +5,6 @@
 #include "mail/CheckCycle.h"
 #include "mail/NMailLibrary.h"
 #include "platform/Mci.h"
-#include "platform/Runtime.h"
 #include "platform/mci/FluidSynthMci.h"
 #include "platform/notify/DesktopNotifications.h"
 #include "platform/ras/SystemRas.h"
@@ -13,12 +12,14 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QSessionManager>
 
 namespace pelloway {
 
-Program::Program()
-    : m_files(std::make_unique<SettingsFiles>(AppPath())), m_pop3(std::make_unique<NMailLibrary>()),
-      m_mci(MakeFluidSynthMci()), m_ras(std::make_unique<SystemRas>())
+Program::Program(const ProgramFolders& folders)
+    : m_files(std::make_unique<SettingsFiles>(folders.data, folders.serverFile)),
+      m_pop3(std::make_unique<NMailLibrary>()), m_mci(MakeFluidSynthMci()),
+      m_ras(std::make_unique<SystemRas>())
       // A right click on the bird ends the program the way the main window does, so an open
       // settings dialog's values and queued hang-ups are not lost.
       ,
@@ -51,6 +52,12 @@ void Program::Start()
         m_mainForm->move(frame.topLeft());
     }
     m_mainForm->show();
+
+    // Logging out: save when the session manager asks, end when the session ends.
+    QObject::connect(qGuiApp, &QGuiApplication::commitDataRequest, m_mainForm.get(),
+                     [this](QSessionManager&) { m_mainForm->SaveForSession(); });
+    QObject::connect(qGuiApp, &QCoreApplication::aboutToQuit, m_mainForm.get(),
+                     [this] { m_mainForm->EndForSession(); });
 }
 
 } // namespace pelloway

@@ -78,14 +78,14 @@ int SettingsFiles::ReadIntervalMinutes() const
     return GetPrivateProfileIntA(Section, "NUMBER2", 0, iniPath());
 }
 
-void SettingsFiles::WriteHangUpChoice(int choice) const
+bool SettingsFiles::WriteHangUpChoice(int choice) const
 {
-    WritePrivateProfileStringA(Section, "NUMBER", choice == 1 ? "1" : "0", iniPath());
+    return WritePrivateProfileStringA(Section, "NUMBER", choice == 1 ? "1" : "0", iniPath());
 }
 
-void SettingsFiles::WriteIntervalText(const QString& text) const
+bool SettingsFiles::WriteIntervalText(const QString& text) const
 {
-    WritePrivateProfileStringA(Section, "NUMBER2", ToAnsi(text), iniPath());
+    return WritePrivateProfileStringA(Section, "NUMBER2", ToAnsi(text), iniPath());
 }
 
 int SettingsFiles::ReadNewMailOnlyChoice() const
@@ -93,12 +93,12 @@ int SettingsFiles::ReadNewMailOnlyChoice() const
     return GetPrivateProfileIntA(Section, "NUMBER3", 0, iniPath());
 }
 
-void SettingsFiles::WriteNewMailOnlyChoice(int choice) const
+bool SettingsFiles::WriteNewMailOnlyChoice(int choice) const
 {
     // Off and never turned on: the file stays as it was.
     if (choice != 1 && GetPrivateProfileIntA(Section, "NUMBER3", -1, iniPath()) == -1)
-        return;
-    WritePrivateProfileStringA(Section, "NUMBER3", choice == 1 ? "1" : "0", iniPath());
+        return true;
+    return WritePrivateProfileStringA(Section, "NUMBER3", choice == 1 ? "1" : "0", iniPath());
 }
 
 std::pair<QString, QString> SettingsFiles::LoadSavedAccount() const
@@ -114,16 +114,15 @@ std::pair<QString, QString> SettingsFiles::LoadSavedAccount() const
     return {id, password};
 }
 
-void SettingsFiles::StoreAccount(const QString& id, const QString& password, bool save) const
+bool SettingsFiles::StoreAccount(const QString& id, const QString& password, bool save) const
 {
     const QString path = idPassPath();
     if (save) {
-        WritePrivateProfileStringA(Section, "NAME", ToAnsi(id), path, FileAccess::OwnerOnly);
-        WritePrivateProfileStringA(Section, "NAME2", ToAnsi(password), path, FileAccess::OwnerOnly);
-        WritePrivateProfileStringA(Section, "NAME3", "1", path, FileAccess::OwnerOnly);
-    } else {
-        WritePrivateProfileStringA(Section, "NAME3", "0", path, FileAccess::OwnerOnly);
+        return WritePrivateProfileStringA(Section, "NAME", ToAnsi(id), path, FileAccess::OwnerOnly) &&
+               WritePrivateProfileStringA(Section, "NAME2", ToAnsi(password), path, FileAccess::OwnerOnly) &&
+               WritePrivateProfileStringA(Section, "NAME3", "1", path, FileAccess::OwnerOnly);
     }
+    return WritePrivateProfileStringA(Section, "NAME3", "0", path, FileAccess::OwnerOnly);
 }
 
 } // namespace pelloway

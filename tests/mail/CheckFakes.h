@@ -171,6 +171,15 @@ public:
     int NewMailOnlyChoice() override { return newMailOnlyChoice; }
     void Command5_Click() override { m_log.append(QStringLiteral("hangup")); }
     void ShowCharacterWindow() override { m_log.append(QStringLiteral("character")); }
+    // What the last check ended with (the main window's tooltip shows it).
+    void CheckFinished(const QString& result, const QString& failureLine) override
+    {
+        ++finished;
+        lastResult = result;
+        lastFailureLine = failureLine;
+    }
+    int finished = 0;
+    QString lastResult, lastFailureLine;
 
 private:
     QStringList& m_log;
