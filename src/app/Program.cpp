@@ -8,9 +8,11 @@
 #include "platform/mci/FluidSynthMci.h"
 #include "platform/notify/DesktopNotifications.h"
 #include "platform/ras/SystemRas.h"
+#include "platform/x11/X11BannerStrip.h"
 #include "settings/SettingsFiles.h"
 
 #include <QGuiApplication>
+#include <QLabel>
 #include <QScreen>
 #include <QSessionManager>
 
@@ -30,6 +32,7 @@ Program::Program(const ProgramFolders& folders)
 {
     m_mainForm =
         std::make_unique<MainForm>(*m_files, MainFormServices{*m_pop3, *m_mci, *m_ras, *m_character});
+    m_mainForm->SetBannerStrip(MakeBannerStrip(m_mainForm->Picture5, m_mainForm->Label1));
     m_notifications = std::make_unique<DesktopNotifications>();
     m_mainForm->checkCycle().notifications = m_notifications.get();
 }

@@ -6,9 +6,6 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 namespace pelloway {
 
@@ -20,6 +17,9 @@ namespace {
 
 // The piece of a message moved into the caller's body buffer at a time.
 constexpr size_t MoveStep = 1 << 20;
+// Messages already received beyond the one asked for are kept up to this many bytes, so
+// that small messages cost the worker one trip for many.
+constexpr qsizetype ReadAheadBytes = 1 << 20;
 
 bool IsLeadByte(unsigned char c)
 {
@@ -28,15 +28,7 @@ bool IsLeadByte(unsigned char c)
 
 } // namespace
 
-NMailLibrary::NMailLibrary(pop3::Pop3Options options) : m_options(std::move(options))
-{
-#ifdef __GLIBC__
-    // Blocks of a megabyte and more come straight from the system and go back to it when
-    // freed or shrunk: a check's memory falls back after each large message instead of
-    // staying with the allocator.
-    mallopt(M_MMAP_THRESHOLD, int(MoveStep));
-#endif
-}
+NMailLibrary::NMailLibrary(pop3::Pop3Options options) : m_options(std::move(options)) {}
 
 NMailLibrary::~NMailLibrary()
 {
@@ -143,7 +135,16 @@ const Pop3Message* NMailLibrary::Message(int handle, int mailNo)
         return nullptr;
     }
     const Pop3Message* message = nullptr;
-    m_worker.Run([&] { message = client->Fetch(mailNo); });
+    if (client->HasAhead(mailNo)) {
+        // Read ahead by an earlier call: here already, no trip to the worker.
+        message = client->TakeAhead(mailNo);
+    } else {
+        m_worker.Run([&] {
+            message = client->Fetch(mailNo);
+            if (message)
+                client->ReadAhead(ReadAheadBytes);
+        });
+    }
     if (!message) {
         m_unreadHandle = handle;
         m_unreadNumber = mailNo;

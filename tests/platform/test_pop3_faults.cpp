@@ -4,6 +4,7 @@
 #include "platform/pop3/Pop3Client.h"
 #include "support/ScriptedPop3Server.h"
 
+#include <QSemaphore>
 #include <QTcpServer>
 #include <QTest>
 #include <functional>
@@ -71,16 +72,6 @@ void UpToStat(Peer& peer)
         peer.send("+OK\r\n");
     }
     peer.expect("STAT");
-}
-
-// Sends `chunk` again and again, `pauseMs` apart, until the client hangs up.
-void Endless(Peer& peer, const QByteArray& chunk, int pauseMs = 0)
-{
-    while (peer.socket().state() == QAbstractSocket::ConnectedState) {
-        peer.send(chunk);
-        if (pauseMs > 0)
-            peer.socket().waitForReadyRead(pauseMs);
-    }
 }
 
 // Logged in with one message of `listed` bytes by LIST (none when negative), and RETR 1
@@ -208,16 +199,16 @@ std::map<QByteArray, Fault> Faults()
     // The hostile ones: each ends within its bound (short ones here, see Quick()).
     faults["never answers"] = {[](Peer& p) { p.waitForClose(); }, false, At::Connect, Pop3Error::Timeout,
                                QStringLiteral("サーバーの応答が時間切れになりました。")};
-    faults["a byte now and then"] = {[](Peer& p) { Endless(p, "+", 100); }, false, At::Connect,
+    faults["a byte now and then"] = {[](Peer& p) { p.repeat("+", 100); }, false, At::Connect,
                                      Pop3Error::TooSlow, QStringLiteral("サーバーからの受信が遅すぎます。")};
     faults["endless greeting line"] = {
-        [](Peer& p) { Endless(p, QByteArray(4096, 'A')); }, false, At::Connect, Pop3Error::Protocol,
+        [](Peer& p) { p.repeat(QByteArray(4096, 'A')); }, false, At::Connect, Pop3Error::Protocol,
         QStringLiteral("サーバーの応答が正しくありません。(response line too long")};
     faults["endless CAPA"] = {[](Peer& p) {
                                   p.send(Greeting);
                                   p.expect("CAPA");
                                   p.send("+OK\r\n");
-                                  Endless(p, "X-FILLER\r\n");
+                                  p.repeat("X-FILLER\r\n");
                               },
                               false,
                               At::Connect,
@@ -227,7 +218,7 @@ std::map<QByteArray, Fault> Faults()
     faults["endless message"] = {[](Peer& p) {
                                      UpToRetr(p, 100);
                                      p.send("+OK\r\n");
-                                     Endless(p, QByteArray(1000, 'm') + "\r\n");
+                                     p.repeat(QByteArray(1000, 'm') + "\r\n");
                                  },
                                  false,
                                  At::Fetch,
@@ -238,7 +229,7 @@ std::map<QByteArray, Fault> Faults()
         [](Peer& p) {
             UpToRetr(p, 2000000000);
             p.send("+OK\r\n");
-            Endless(p, QByteArray(4000, 'm') + "\r\n", 20);
+            p.repeat(QByteArray(4000, 'm') + "\r\n", 20);
         },
         false, At::Fetch, Pop3Error::Overtime, QStringLiteral("メールチェックが時間切れになりました。")};
     faults["100k messages in STAT, then closed"] = {[](Peer& p) {
@@ -269,6 +260,7 @@ private slots:
     void refusedMessageLeavesTheRest();
     void pipelinesWhenOffered();
     void oneCommandAtATimeOtherwise();
+    void readsAheadWhatHasArrived();
     void ipv6LiteralInBrackets();
     void uniqueIdsAndPipelinedHeaders();
     void uniqueIdsRefusedLeavesTheConnection();
@@ -497,6 +489,50 @@ void TestPop3Faults::pipelinesWhenOffered()
     QCOMPARE(server.commands().size(), 9);
 }
 
+void TestPop3Faults::readsAheadWhatHasArrived()
+{
+    // Replies 1 to 3 arrive together, 2 refused; 4 comes only once 3 was handed out.
+    QSemaphore fourth;
+    ScriptedPop3Server server([&](Peer& p) {
+        Hello(p, PipelineCaps);
+        for (const char* command : {"USER", "PASS", "STAT", "LIST"})
+            p.expect(command);
+        p.send("+OK\r\n+OK\r\n+OK 4 40\r\n+OK\r\n1 10\r\n2 10\r\n3 10\r\n4 10\r\n.\r\n");
+        for (const char* command : {"RETR 1", "RETR 2", "RETR 3", "RETR 4"})
+            p.expect(command);
+        p.send("+OK\r\nA: 1\r\n.\r\n-ERR gone\r\n+OK\r\nA: 3\r\n.\r\n");
+        fourth.tryAcquire(1, 10000);
+        p.send("+OK\r\nA: 4\r\n.\r\n");
+        p.expect("QUIT");
+        p.send("+OK\r\n");
+    });
+    Pop3Options options = Quick();
+    options.responseTimeoutMs = 5000;
+    Pop3Client client(options);
+    QVERIFY(client.Connect(QString::fromLatin1(server.address())));
+    QCOMPARE(client.Authenticate("user", "pass", false), 4);
+    QVERIFY(client.Fetch(1));
+    client.ReadAhead(1 << 20);
+    QCOMPARE(client.Current().bytes, QByteArray("A: 1\r\n")); // still holding the first
+    QVERIFY(client.HasAhead(2));
+    QVERIFY(!client.TakeAhead(2));
+    QCOMPARE(client.Reason(), QStringLiteral("メールを取得できませんでした。(-ERR gone)"));
+    QVERIFY(client.HasAhead(3));
+    const Pop3Message* three = client.Fetch(3);
+    QVERIFY2(three, qPrintable(client.Reason()));
+    QCOMPARE(three->bytes, QByteArray("A: 3\r\n"));
+    // Nothing more has arrived: nothing more is read ahead, and 4 is read when asked for.
+    client.ReadAhead(1 << 20);
+    QVERIFY(!client.HasAhead(4));
+    fourth.release();
+    const Pop3Message* four = client.Fetch(4);
+    QVERIFY2(four, qPrintable(client.Reason()));
+    QCOMPARE(four->bytes, QByteArray("A: 4\r\n"));
+    client.Quit();
+    server.finish();
+    QCOMPARE(server.commands().count("RETR 2"), 1);
+}
+
 void TestPop3Faults::oneCommandAtATimeOtherwise()
 {
     bool early = false;
@@ -639,7 +675,7 @@ void TestPop3Faults::boundedReplies()
         Login(p, {10});
         p.expect(command);
         p.send("+OK\r\n");
-        Endless(p, endless.repeated(512));
+        p.repeat(endless.repeated(512));
     });
     Pop3Options options = Quick();
     options.responseTimeoutMs = 5000;

@@ -101,6 +101,15 @@ void ScriptedPop3Server::Peer::waitForClose(int timeoutMs)
     }
 }
 
+void ScriptedPop3Server::Peer::repeat(const QByteArray& chunk, int pauseMs)
+{
+    while (m_socket.state() == QAbstractSocket::ConnectedState) {
+        send(chunk);
+        if (pauseMs > 0)
+            m_socket.waitForReadyRead(pauseMs);
+    }
+}
+
 void ScriptedPop3Server::Peer::close()
 {
     m_socket.disconnectFromHost();

@@ -38,6 +38,9 @@ public:
         bool expect(const QByteArray& prefix, int timeoutMs = 10000);
         // Reads until the client closes the connection (or the time-out passes).
         void waitForClose(int timeoutMs = 30000);
+        // Sends `chunk` again and again, `pauseMs` apart, until the client hangs up: an
+        // endless reply, or a dripping one.
+        void repeat(const QByteArray& chunk, int pauseMs = 0);
         void close();
         QTcpSocket& socket() { return m_socket; }
 

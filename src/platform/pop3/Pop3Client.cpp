@@ -551,6 +551,14 @@ const Pop3Message* Pop3Client::Fetch(int k)
 {
     if (!ReadyFor(k))
         return nullptr;
+    if (HasAhead(k))
+        return TakeAhead(k);
+    m_ahead.clear(); // asked out of order: what was read ahead is dropped
+    return Retrieve(k);
+}
+
+const Pop3Message* Pop3Client::Retrieve(int k)
+{
     m_message = {};
     if (!DrainHeaders())
         return nullptr;
@@ -604,6 +612,61 @@ const Pop3Message* Pop3Client::HoldMessage(int k, Pop3Error refusal, const QStri
     return &m_message;
 }
 
+bool Pop3Client::ReplyBuffered() const
+{
+    // A reply ends at its first line of a lone dot (an -ERR sooner): once one is in the
+    // bytes read, reading the next reply needs no more.
+    // One pass up to the first such line: the search never reads on past it.
+    const QByteArrayView rest = QByteArrayView(m_buffer).sliced(m_bufferPos);
+    for (qsizetype at = rest.indexOf("\n."); at >= 0; at = rest.indexOf("\n.", at + 2)) {
+        const QByteArrayView after = rest.sliced(at + 2);
+        if (after.startsWith("\r\n") || after.startsWith('\n'))
+            return true;
+    }
+    return false;
+}
+
+void Pop3Client::ReadAhead(qsizetype budget)
+{
+    if (!m_caps.pipelining)
+        return;
+    Pop3Message held = std::move(m_message);
+    const Pop3Error error = m_error;
+    const QString reason = m_reason;
+    qsizetype kept = 0;
+    while (m_stage == Stage::Transaction && !m_inFlight.empty() && kept < budget && ReplyBuffered()) {
+        const int k = m_inFlight.front();
+        m_error = Pop3Error::None;
+        const Pop3Message* message = Retrieve(k);
+        if (!message && m_stage != Stage::Transaction)
+            break; // the connection failed: the next Fetch says so
+        Ahead ahead{message ? std::move(m_message) : Pop3Message{k, {}, 0},
+                    message ? Pop3Error::None : m_error, message ? QString() : m_reason};
+        kept += ahead.message.bytes.size();
+        m_ahead.push_back(std::move(ahead));
+    }
+    if (m_stage == Stage::Transaction) {
+        m_error = error;
+        m_reason = reason;
+    }
+    m_message = std::move(held);
+}
+
+const Pop3Message* Pop3Client::TakeAhead(int k)
+{
+    if (!HasAhead(k))
+        return nullptr;
+    Ahead ahead = std::move(m_ahead.front());
+    m_ahead.pop_front();
+    if (ahead.error != Pop3Error::None) {
+        m_message = {};
+        Refuse(ahead.error, ahead.reason);
+        return nullptr;
+    }
+    m_message = std::move(ahead.message);
+    return &m_message;
+}
+
 void Pop3Client::Quit()
 {
     const Pop3Error error = m_error;
@@ -624,6 +687,7 @@ void Pop3Client::Quit()
     MoveTo(Stage::Over);
     m_inFlight.clear();
     m_headersInFlight.clear();
+    m_ahead.clear();
     m_message = {};
     m_error = error;
     m_reason = reason;
@@ -651,6 +715,7 @@ bool Pop3Client::ReadyFor(int k)
 
 bool Pop3Client::DrainRetrievals()
 {
+    m_ahead.clear();
     while (!m_inFlight.empty()) {
         if (!DrainOne())
             return false;

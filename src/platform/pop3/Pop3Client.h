@@ -127,6 +127,14 @@ public:
     const Pop3Message& Current() const { return m_message; }
     // Lets go of the held message.
     void Release() { m_message = {}; }
+    // Reads on past the held message while the next replies are already in the bytes
+    // received, keeping at most `budget` bytes of them: no wait, no socket call beyond
+    // what Fetch would make. Fetch and TakeAhead then hand them out in order.
+    void ReadAhead(qsizetype budget);
+    // Whether message k was read ahead; TakeAhead then holds it (or fails as its Fetch
+    // did) without touching the socket.
+    bool HasAhead(int k) const { return !m_ahead.empty() && m_ahead.front().message.number == k; }
+    const Pop3Message* TakeAhead(int k);
     // Moves the held message's bytes out (the number stays, the bytes become empty).
     QByteArray TakeMessageBytes() { return std::exchange(m_message.bytes, {}); }
     // Sends QUIT and closes; never fails.
@@ -210,7 +218,11 @@ private:
     bool LogIn(const QByteArray& user, const QByteArray& password, bool apop);
     // STAT and LIST: the count and sizes. `sent` when LogIn already sent them.
     bool ReadMailbox(bool sent);
+    // Fetch past the checks and the messages read ahead.
+    const Pop3Message* Retrieve(int k);
     void TopUpPipeline();
+    // The bytes read so far hold the whole next reply: reading it waits for nothing.
+    bool ReplyBuffered() const;
     bool DrainOne();
     bool DrainRetrievals();
     bool DrainHeaders();
@@ -254,6 +266,13 @@ private:
     qint64 m_bytesSent = 0;
     int m_nextToSend = 1;
     Pop3Message m_message;
+    struct Ahead
+    {
+        Pop3Message message;
+        Pop3Error error = Pop3Error::None; // None when it was read
+        QString reason;
+    };
+    std::deque<Ahead> m_ahead; // read ahead of the caller, in order
     Pop3Error m_error = Pop3Error::None;
     QString m_reason;
 };

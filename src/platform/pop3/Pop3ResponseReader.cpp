@@ -4,6 +4,10 @@
 
 namespace pelloway::pop3 {
 
+namespace {
+constexpr qsizetype LargeBlock = 1 << 20;
+}
+
 void Pop3ResponseReader::expect(Kind kind, qsizetype contentLimit, qint64 byteLimit)
 {
     m_state = State::NeedMore;
@@ -84,9 +88,25 @@ void Pop3ResponseReader::keep(QByteArrayView bytes)
         fail("response too long");
         return;
     }
-    const qsizetype room = m_limit - m_content.size();
-    if (room > 0)
-        m_content.append(bytes.data(), qMin(room, bytes.size()));
+    const qsizetype n = qMin(m_limit - m_content.size(), bytes.size());
+    if (n <= 0)
+        return;
+    const qsizetype needed = m_content.size() + n;
+    if (needed > m_content.capacity()) {
+        // Room doubles with what has arrived. Past a megabyte the content moves once into
+        // a block of its own, which then grows in place: no copies of it are left behind
+        // in the allocator's heap as it grows.
+        const qsizetype room = qMax(needed, qMax<qsizetype>(2 * m_content.capacity(), 4096));
+        if (room >= LargeBlock && m_content.capacity() < LargeBlock) {
+            QByteArray large;
+            large.reserve(room);
+            large.append(m_content);
+            m_content = std::move(large);
+        } else {
+            m_content.reserve(room);
+        }
+    }
+    m_content.append(bytes.data(), n);
 }
 
 qsizetype Pop3ResponseReader::feedData(QByteArrayView input)
