@@ -142,19 +142,25 @@ void CheckCycle::CheckNewMail()
                                                     ToAnsi(m_values.AccountPassword), m_values.ApopFlag != 0);
                 if (messageCount > 0) {
                     // Each message is read once and forgotten; nothing is deleted.
-                    std::vector<char> body;
                     int unread = 0;
-                    for (int k = 1; k <= messageCount; ++k) {
+                    // A program ending meanwhile abandons the exchange: the rest is skipped.
+                    for (int k = 1; k <= messageCount && !ProgramEnding(); ++k) {
                         const int status = m_library.NMailPop3GetMailStatus(handle, k, buffers[0], buffers[1],
                                                                             buffers[2], buffers[3], 0);
                         const int size = m_library.NMailPop3GetMailSize(handle, k);
-                        try {
-                            body.assign(std::size_t(std::clamp(size, 0, BodyBufferLimit)) + 1, ' ');
-                        } catch (const std::bad_alloc&) {
-                            body.assign(1, ' ');
+                        // The size is that of the message as it arrived, so the buffer is
+                        // never more than what came. The library writes the message and a
+                        // NUL over it, so its pages are not touched beforehand.
+                        std::size_t bodySize = std::size_t(std::clamp(size, 0, BodyBufferLimit)) + 1;
+                        std::unique_ptr<char[]> body(new (std::nothrow) char[bodySize]);
+                        if (!body) {
+                            bodySize = 1;
+                            body = std::make_unique<char[]>(1);
                         }
-                        const int fetched = m_library.NMailPop3GetMail(handle, k, buffers[0], buffers[1],
-                                                                       buffers[2], buffers[3], body, 0, 0);
+                        body[0] = '\0';
+                        const int fetched = m_library.NMailPop3GetMail(
+                            handle, k, buffers[0], buffers[1], buffers[2], buffers[3],
+                            std::span<char>(body.get(), bodySize), 0, 0);
                         if (status < 0 || size < 0 || fetched < 0)
                             ++unread;
                     }
@@ -174,6 +180,9 @@ void CheckCycle::CheckNewMail()
             m_library.NMailPop3Close(handle);
         }
     }
+    // A program told to end during the exchange reports nothing.
+    if (ProgramEnding())
+        return;
 
     if (messageCount > 0) {
         // 10. New mail: the new-mail picture, the report, the character window.

@@ -46,7 +46,7 @@ public:
     static inline const QString ConnectFailedText = QStringLiteral("メールサーバーに接続できませんでした。");
     static inline const QString NoServerText = QStringLiteral("POP3サーバーが設定されていません。");
     static constexpr int ReportMilliseconds = 1000;
-    // A body buffer never grows past this, whatever size the server claims for a message.
+    // A body buffer never grows past this, whatever size the library reports for a message.
     static constexpr int BodyBufferLimit = 64 * 1024 * 1024;
 
     // The modal "エラー" box: the text as plain text, an OK button only.

@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace pelloway {
 
@@ -15,6 +18,9 @@ using pop3::Pop3Message;
 
 namespace {
 
+// The piece of a message moved into the caller's body buffer at a time.
+constexpr size_t MoveStep = 1 << 20;
+
 bool IsLeadByte(unsigned char c)
 {
     return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
@@ -22,7 +28,15 @@ bool IsLeadByte(unsigned char c)
 
 } // namespace
 
-NMailLibrary::NMailLibrary(pop3::Pop3Options options) : m_options(std::move(options)) {}
+NMailLibrary::NMailLibrary(pop3::Pop3Options options) : m_options(std::move(options))
+{
+#ifdef __GLIBC__
+    // Blocks of a megabyte and more come straight from the system and go back to it when
+    // freed or shrunk: a check's memory falls back after each large message instead of
+    // staying with the allocator.
+    mallopt(M_MMAP_THRESHOLD, int(MoveStep));
+#endif
+}
 
 NMailLibrary::~NMailLibrary()
 {
@@ -73,11 +87,24 @@ int NMailLibrary::NMailSetOption(int, int)
 
 int NMailLibrary::NMailPop3Connect(const QByteArray& server)
 {
-    auto client = std::make_unique<Pop3Client>(m_options);
-    if (!client->Connect(FromAnsi(server))) {
+    pop3::Pop3Options options = m_options;
+    if (!options.abandon)
+        options.abandon = m_worker.AbandonFlag();
+    std::unique_ptr<Pop3Client> client;
+    Pop3Error error = Pop3Error::None;
+    QString reason;
+    m_worker.Run([&] {
+        client = std::make_unique<Pop3Client>(options);
+        if (!client->Connect(FromAnsi(server))) {
+            error = client->Error();
+            reason = client->Reason();
+            client.reset(); // its socket belongs to the worker: it goes there
+        }
+    });
+    if (!client) {
         m_connectFailure =
-            client->Error() == Pop3Error::Certificate ? ConnectFailure::Certificate : ConnectFailure::Network;
-        return Failed(client->Reason());
+            error == Pop3Error::Certificate ? ConnectFailure::Certificate : ConnectFailure::Network;
+        return Failed(reason);
     }
     m_connectFailure = ConnectFailure::None;
     if (m_nextHandle == INT_MAX)
@@ -93,7 +120,8 @@ int NMailLibrary::NMailPop3Authenticate(int handle, const QByteArray& id, const 
     Pop3Client* client = Client(handle);
     if (!client)
         return Failed(QStringLiteral("接続が正しくありません。"));
-    const int count = client->Authenticate(id, password, apop);
+    int count = -1;
+    m_worker.Run([&] { count = client->Authenticate(id, password, apop); });
     if (count < 0)
         return Failed(client->Reason());
     return count;
@@ -108,9 +136,19 @@ const Pop3Message* NMailLibrary::Message(int handle, int mailNo)
     }
     if (mailNo >= 1 && client->Current().number == mailNo)
         return &client->Current();
-    const Pop3Message* message = client->Fetch(mailNo);
-    if (!message)
+    // A message that could not be read is asked for once: the calls that follow for the
+    // same number fail with the same reason.
+    if ((m_unreadHandle == handle && m_unreadNumber == mailNo) || client->Closed()) {
         Failed(client->Reason());
+        return nullptr;
+    }
+    const Pop3Message* message = nullptr;
+    m_worker.Run([&] { message = client->Fetch(mailNo); });
+    if (!message) {
+        m_unreadHandle = handle;
+        m_unreadNumber = mailNo;
+        Failed(client->Reason());
+    }
     return message;
 }
 
@@ -152,13 +190,12 @@ int NMailLibrary::NMailPop3GetMailStatus(int handle, int mailNo, std::span<char>
 
 int NMailLibrary::NMailPop3GetMailSize(int handle, int mailNo)
 {
-    Pop3Client* client = Client(handle);
-    if (!client)
-        return Failed(QStringLiteral("接続が正しくありません。"));
-    const qint64 size = client->Size(mailNo);
-    if (size < 0)
-        return Failed(QStringLiteral("メール番号が正しくありません。(%1)").arg(mailNo));
-    return int(std::min<qint64>(size, INT_MAX - 1));
+    // The size of the message as it arrived, never the size the server claims for it: the
+    // caller sizes its body buffer from this.
+    const Pop3Message* message = Message(handle, mailNo);
+    if (!message)
+        return -1;
+    return int(std::min<qsizetype>(message->bytes.size(), INT_MAX - 1));
 }
 
 int NMailLibrary::NMailPop3GetMail(int handle, int mailNo, std::span<char> subject, std::span<char> from,
@@ -174,9 +211,18 @@ int NMailLibrary::NMailPop3GetMail(int handle, int mailNo, std::span<char> subje
     WriteFields(handle, *message, subject, from, date, header);
     if (!body.empty()) {
         const size_t n = std::min(size_t(message->bytes.size()), body.size() - 1);
-        if (n > 0)
-            std::memcpy(body.data(), message->bytes.constData(), n);
         body[n] = '\0';
+        // From the end, a step at a time, the held copy shrinking behind: the message is
+        // not in memory twice over while it moves into the caller's buffer.
+        QByteArray held = Client(handle)->TakeMessageBytes();
+        size_t left = n;
+        while (left > 0) {
+            const size_t step = std::min(left, MoveStep);
+            left -= step;
+            std::memcpy(body.data() + left, held.constData() + left, step);
+            held.truncate(qsizetype(left));
+            held.squeeze();
+        }
     }
     // The caller has the message now; let it go before the next one arrives.
     Client(handle)->Release();
@@ -188,9 +234,12 @@ int NMailLibrary::NMailPop3Close(int handle)
     const auto it = m_connections.find(handle);
     if (it == m_connections.end())
         return Failed(QStringLiteral("接続が正しくありません。"));
-    it->second->Quit();
-    m_connections.erase(it);
+    m_worker.Run([&] {
+        it->second->Quit();
+        m_connections.erase(it);
+    });
     m_fieldsHandle = 0;
+    m_unreadHandle = 0;
     return 0;
 }
 
@@ -203,9 +252,16 @@ int NMailLibrary::NMailGetMessage(int, std::span<char> buffer, int& size)
 
 int NMailLibrary::NMailEndWinSock()
 {
-    for (auto& [handle, client] : m_connections)
-        client->Quit();
-    m_connections.clear();
+    if (m_connections.empty())
+        return 0;
+    // The program is ending: an exchange still open is abandoned, not finished.
+    m_worker.AbandonFlag()->store(true);
+    m_worker.Run([&] {
+        for (auto& [handle, client] : m_connections)
+            client->Quit();
+        m_connections.clear();
+    });
+    m_worker.AbandonFlag()->store(false);
     return 0;
 }
 

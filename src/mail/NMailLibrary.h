@@ -1,14 +1,20 @@
 #pragma once
 // The mail library the check cycle calls: the ten operations over our own POP3 client.
+// The connections live on a worker thread (Pop3Worker); each call that talks to a server
+// waits for it there while the caller's window events keep being delivered. When the
+// program begins ending during such a call, the exchange is abandoned and the call fails
+// at once; NMailEndWinSock abandons any exchange still open and closes its connection.
 //
 // Connect gives a handle (1, 2, ...) or -1; Authenticate the message count, 0 for an empty
 // mailbox or -1; every failure leaves a Japanese reason that NMailGetMessage writes as
 // cp932. For message k, GetMailStatus retrieves the message and fills the four text
 // buffers with its Subject, From, Date and Message-ID (decoded, cp932, NUL-terminated, cut
-// to 8192 bytes); GetMail writes the message itself into the body buffer, cut to the
-// buffer's size with the NUL. One message is held at a time.
+// to 8192 bytes); GetMailSize gives the size of the message as it arrived (retrieving it
+// when it is not held yet); GetMail writes the message itself into the body buffer, cut to
+// the buffer's size with the NUL. One message is held at a time.
 
 #include "mail/Pop3Library.h"
+#include "mail/Pop3Worker.h"
 #include "platform/pop3/Pop3Client.h"
 
 #include <QString>
@@ -56,7 +62,10 @@ private:
     void WriteFields(int handle, const pop3::Pop3Message& message, std::span<char> subject,
                      std::span<char> from, std::span<char> date, std::span<char> header);
 
+    // Declared first: it outlives the connections it runs.
+    Pop3Worker m_worker;
     pop3::Pop3Options m_options;
+    // Made, used and destroyed on the worker; read here only between its jobs.
     std::map<int, std::unique_ptr<pop3::Pop3Client>> m_connections;
     int m_nextHandle = 1;
     QString m_lastReason;
@@ -64,6 +73,9 @@ private:
     std::array<QByteArray, 4> m_fields;
     int m_fieldsHandle = 0;
     int m_fieldsNumber = 0;
+    // The message last asked for that could not be read.
+    int m_unreadHandle = 0;
+    int m_unreadNumber = 0;
     ConnectFailure m_connectFailure = ConnectFailure::None;
 };
 

@@ -27,6 +27,21 @@ std::uint32_t TickCount()
     return static_cast<std::uint32_t>(start.elapsed());
 }
 
+bool RunLoop(QEventLoop& loop, const std::function<bool()>& finished)
+{
+    if (s_ending || !QCoreApplication::instance()) {
+        s_ending = true;
+        return false;
+    }
+    if (!finished())
+        loop.exec();
+    if (!finished()) {
+        s_ending = true;
+        return false;
+    }
+    return true;
+}
+
 bool WaitMilliseconds(int ms)
 {
     return WaitMilliseconds(ms, TickCount);

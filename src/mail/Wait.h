@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <functional>
 
+class QEventLoop;
+
 namespace pelloway {
 
 // A millisecond tick that wraps around after 2^32 ms, counted from an arbitrary start.
@@ -19,6 +21,11 @@ std::uint32_t TickCount();
 // is ending (QCoreApplication::exit was called, or there is no application).
 bool WaitMilliseconds(int ms);
 bool WaitMilliseconds(int ms, const TickSource& tick);
+
+// Runs `loop` until something quits it, delivering window events; `finished` then tells
+// whether its work is done. False when the program is ending (at once when it already
+// was): the loop was left because the application asked every event loop to leave.
+bool RunLoop(QEventLoop& loop, const std::function<bool()>& finished);
 
 // True once a wait has seen the program ending; it stays true from then on.
 bool ProgramEnding();

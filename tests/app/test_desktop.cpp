@@ -11,6 +11,7 @@
 #include "support/DBusMock.h"
 #include "support/Dovecot.h"
 #include "support/FakeProc.h"
+#include "support/ScriptedPop3Server.h"
 #include "support/TestSupport.h"
 #include "support/WindowManager.h"
 
@@ -24,6 +25,7 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
+#include <atomic>
 #include <csignal>
 #include <memory>
 #include <sys/wait.h>
@@ -132,6 +134,64 @@ private:
     QString programDir() const { return m_root.filePath(QStringLiteral("program")); }
     QString workDir() const { return m_root.filePath(QStringLiteral("work")); }
 
+    void startProgram()
+    {
+        m_program = std::make_unique<QProcess>();
+        m_program->setWorkingDirectory(workDir());
+        m_program->setProcessChannelMode(QProcess::ForwardedChannels);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), m_bus->address());
+        env.insert(QStringLiteral("PELLOWAY_PROC_ROOT"), m_proc.root());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        m_program->setProcessEnvironment(env);
+        m_program->start(programDir() + QStringLiteral("/pelloway"), {});
+    }
+
+    void stopProgram()
+    {
+        if (!m_program)
+            return;
+        m_program->terminate();
+        if (!m_program->waitForFinished(5000)) {
+            m_program->kill();
+            m_program->waitForFinished();
+        }
+        m_program.reset();
+    }
+
+    // ファイル → 新着メールチェック, as a user would; false when the menu does not open.
+    bool checkThroughTheMenu(const QString& main, int menuHeight)
+    {
+        const int windows = visibleWindows(m_program->processId());
+        RunProgram(QStringLiteral("xdotool"),
+                   {QStringLiteral("mousemove"), QStringLiteral("--window"), main, QStringLiteral("20"),
+                    QString::number(menuHeight / 2), QStringLiteral("click"), QStringLiteral("1")});
+        if (!QTest::qWaitFor([&] { return visibleWindows(m_program->processId()) > windows; }, 5000))
+            return false;
+        RunProgram(QStringLiteral("xdotool"),
+                   {QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Return")});
+        return true;
+    }
+
+    // The main window's picture area (below the menu bar; the client is 139 px high).
+    static QRect pictureArea(const QImage& window) { return QRect(0, window.height() - 139, 98, 96); }
+
+    bool showsPicture(const QImage& window, const QString& picture) const
+    {
+        return !window.isNull() &&
+               matchesPicture(window.copy(pictureArea(window)),
+                              programDir() + QStringLiteral("/★MailData/") + picture) > 0.95;
+    }
+
+    // The main window once it shows `picture` (it has been drawn), or as it is after five
+    // seconds: the caller's checks say what is wrong then.
+    QImage drawn(const QString& main, const QString& picture) const
+    {
+        QImage window;
+        (void)QTest::qWaitFor([&] { return showsPicture(window = grab(main), picture); }, 5000);
+        return window;
+    }
+
     bool prepareFolders()
     {
         QDir root(m_root.path());
@@ -186,49 +246,20 @@ private slots:
         const pid_t machines = m_proc.startPppd();
         QVERIFY(pppd > 0 && machines > 0 && m_proc.link(pppd));
 
-        m_program = std::make_unique<QProcess>();
-        m_program->setWorkingDirectory(workDir());
-        m_program->setProcessChannelMode(QProcess::ForwardedChannels);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), m_bus->address());
-        env.insert(QStringLiteral("PELLOWAY_PROC_ROOT"), m_proc.root());
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        m_program->setProcessEnvironment(env);
-        m_program->start(programDir() + QStringLiteral("/pelloway"), {});
+        startProgram();
         QVERIFY(m_program->waitForStarted());
 
         const QString main = findWindow(QStringLiteral("Pelloway"), 20000);
         QVERIFY2(!main.isEmpty(), "the main window did not appear");
-
-        // The picture area shows the quiet picture, once the window has been drawn.
-        const QString data = programDir() + QStringLiteral("/★MailData/");
-        QImage before;
-        const auto pictureArea = [](const QImage& window) {
-            const int menuHeight = window.height() - 139; // the client below the menu bar is 139 px high
-            return QRect(0, menuHeight, 98, 96);
-        };
-        const auto shows = [&](const QImage& window, const QString& picture) {
-            return !window.isNull() &&
-                   matchesPicture(window.copy(pictureArea(window)), data + picture) > 0.95;
-        };
-        // The checks below say what is wrong if it never comes.
-        (void)QTest::qWaitFor([&] { return shows(before = grab(main), QStringLiteral("infant.gif")); }, 5000);
+        // The picture area shows the quiet picture.
+        const QImage before = drawn(main, QStringLiteral("infant.gif"));
         shot(QStringLiteral("1-started"));
-        QVERIFY2(shows(before, QStringLiteral("infant.gif")), "the quiet picture is not shown");
-        const int menuHeight = pictureArea(before).top();
+        QVERIFY2(showsPicture(before, QStringLiteral("infant.gif")), "the quiet picture is not shown");
         // No dialog asks for settings: everything is set.
         QVERIFY(findWindow(QStringLiteral("サーバー設定"), 200).isEmpty());
         QVERIFY(findWindow(QStringLiteral("ID,PASS"), 200).isEmpty());
 
-        // ファイル → 新着メールチェック, as a user would.
-        const int windows = visibleWindows(m_program->processId());
-        RunProgram(QStringLiteral("xdotool"),
-                   {QStringLiteral("mousemove"), QStringLiteral("--window"), main, QStringLiteral("20"),
-                    QString::number(menuHeight / 2), QStringLiteral("click"), QStringLiteral("1")});
-        QTRY_VERIFY2(visibleWindows(m_program->processId()) > windows, "the menu did not open");
-        shot(QStringLiteral("2-menu-open"));
-        RunProgram(QStringLiteral("xdotool"),
-                   {QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Return")});
+        QVERIFY2(checkThroughTheMenu(main, pictureArea(before).top()), "the menu did not open");
 
         const QString message = findWindow(QStringLiteral("新着メッセージ"), 15000);
         QVERIFY2(!message.isEmpty(), "the message window did not appear");
@@ -237,6 +268,7 @@ private slots:
         expected.Text1->setText(QStringLiteral("新着メールが有ります"));
         expected.Text2->setText(QStringLiteral("3"));
         const QImage reference = expected.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        // Once drawn; the checks below say what is wrong if it never reads so.
         QImage seen;
         (void)QTest::qWaitFor([&] { return sameShare(reference, seen = grab(message)) > 0.97; }, 3000);
         shot(QStringLiteral("3-message"));
@@ -259,7 +291,8 @@ private slots:
         const QString bird = findWindow(QStringLiteral("Form1"), 5000);
         QVERIFY2(!bird.isEmpty(), "the bird did not appear");
         shot(QStringLiteral("4-bird"));
-        QTRY_VERIFY2(shows(grab(main), QStringLiteral("wife.gif")), "the new-mail picture is not shown");
+        QVERIFY2(showsPicture(drawn(main, QStringLiteral("wife.gif")), QStringLiteral("wife.gif")),
+                 "the new-mail picture is not shown");
         const QRect first = windowGeometry(bird);
         QCOMPARE(first.size(), QSize(32, 32));
         QTRY_VERIFY2(windowGeometry(bird).topLeft() != first.topLeft(), "the bird does not fly");
@@ -285,15 +318,63 @@ private slots:
         QCOMPARE(m_mail->messageFiles(), 3);
     }
 
+    void silentServerLeavesTheWindowAlive()
+    {
+        stopProgram();
+        // A server that takes the connection and never says a word.
+        std::atomic<bool> connected = false;
+        std::atomic<bool> hungUp = false;
+        ScriptedPop3Server silent([&](ScriptedPop3Server::Peer& p) {
+            connected = true;
+            p.waitForClose(60000);
+            hungUp = p.socket().state() != QAbstractSocket::ConnectedState;
+        });
+        QVERIFY(WriteBytes(workDir() + QStringLiteral("/vbmail.ini"),
+                           "SMTP=\r\nPOP3=" + silent.address() + "\r\nMAIL=\r\nAPOP=0\r\n"));
+        startProgram();
+        QVERIFY(m_program->waitForStarted());
+        const QString main = findWindow(QStringLiteral("Pelloway"), 20000);
+        QVERIFY2(!main.isEmpty(), "the main window did not appear");
+        const int menuHeight = pictureArea(drawn(main, QStringLiteral("infant.gif"))).top();
+        QVERIFY2(checkThroughTheMenu(main, menuHeight), "the menu did not open");
+        QElapsedTimer waited;
+        waited.start();
+        while (!connected && waited.elapsed() < 10000)
+            QTest::qWait(20);
+        QVERIFY2(connected, "the check did not reach the server");
+
+        // The interval banner keeps scrolling while the check waits for the server.
+        const QRect banner(0, menuHeight + 96, 105, 17);
+        const QImage first = grab(main).copy(banner);
+        shot(QStringLiteral("6-waiting"));
+        QImage later = first;
+        waited.restart();
+        while (later == first && waited.elapsed() < 3000) {
+            QTest::qWait(50);
+            later = grab(main).copy(banner);
+        }
+        QVERIFY2(later != first, "the banner stood still while the check waited");
+        QVERIFY2(!hungUp, "the check gave up before the test closed the window");
+
+        // Closing the main window through the window manager ends the program, the check
+        // abandoned, the connection closed. The server would keep it silent for a minute.
+        RunProgram(QStringLiteral("xdotool"),
+                   {QStringLiteral("windowactivate"), QStringLiteral("--sync"), main});
+        QElapsedTimer closing;
+        closing.start();
+        RunProgram(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("alt+F4")});
+        QVERIFY2(m_program->waitForFinished(10000), "the program outlived its closed window");
+        const qint64 ms = closing.elapsed();
+        qInfo("program ended %lld ms after the close", ms);
+        QCOMPARE(m_program->exitStatus(), QProcess::NormalExit);
+        m_program.reset();
+        silent.finish();
+        QVERIFY(hungUp);
+    }
+
     void cleanupTestCase()
     {
-        if (m_program) {
-            m_program->terminate();
-            if (!m_program->waitForFinished(5000)) {
-                m_program->kill();
-                m_program->waitForFinished();
-            }
-        }
+        stopProgram();
         m_wm.reset();
     }
 

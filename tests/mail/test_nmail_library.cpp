@@ -3,11 +3,15 @@
 // that are never written past.
 
 #include "mail/NMailLibrary.h"
+#include "mail/Wait.h"
 #include "platform/Ansi.h"
 #include "support/Dovecot.h"
 #include "support/ScriptedPop3Server.h"
 
+#include <QCoreApplication>
 #include <QTest>
+#include <QTimer>
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -90,6 +94,9 @@ private slots:
     void reasonCutToTheCallersSize();
     void badHandlesAndNumbers();
     void messageLongerThanItsSize();
+    void closingAbandonsTheExchange();
+    // Last: the program ends in it, and every later wait would return at once.
+    void programEndingAbandonsTheExchange();
 
 private:
     std::unique_ptr<NMailLibrary> makeLibrary() const;
@@ -152,8 +159,7 @@ void TestNMailLibrary::checksLikeTheCycle()
     const int count = library->NMailPop3Authenticate(handle, m_server->user(), m_server->password(), apop);
     QCOMPARE(count, 3);
 
-    const QList<QByteArray> bodies = {japanese,
-                                      Dovecot::MakeMessage(2, 3000), Dovecot::MakeMessage(3, 3000)};
+    const QList<QByteArray> bodies = {japanese, Dovecot::MakeMessage(2, 3000), Dovecot::MakeMessage(3, 3000)};
     for (int k = 1; k <= count; ++k) {
         Texts texts;
         library->NMailPop3GetMailStatus(handle, k, texts.subject.span(), texts.from.span(), texts.date.span(),
@@ -308,7 +314,9 @@ void TestNMailLibrary::badHandlesAndNumbers()
 
 void TestNMailLibrary::messageLongerThanItsSize()
 {
-    const QByteArray longMessage = "Subject: big\r\n\r\n" + QByteArray(100000, 'b') + "\r\n";
+    // LIST says 40 bytes; the message runs past that but stays within the slack. The size
+    // the caller gets, and so its body buffer, follows what arrived.
+    const QByteArray longMessage = "Subject: big\r\n\r\n" + QByteArray(50000, 'b') + "\r\n";
     ScriptedPop3Server server([&](ScriptedPop3Server::Peer& p) {
         p.send("+OK <9@x>\r\n");
         p.expect("CAPA");
@@ -324,18 +332,101 @@ void TestNMailLibrary::messageLongerThanItsSize()
     auto library = makeLibrary();
     const int handle = library->NMailPop3Connect(server.address());
     QCOMPARE(library->NMailPop3Authenticate(handle, "u", "p", false), 1);
+    QCOMPARE(library->Client(handle)->Size(1), qint64(40));
     const int size = library->NMailPop3GetMailSize(handle, 1);
-    QCOMPARE(size, 40);
+    QCOMPARE(size, int(longMessage.size()));
     Texts texts;
     Buffer body(size + 1);
     QCOMPARE(library->NMailPop3GetMail(handle, 1, texts.subject.span(), texts.from.span(), texts.date.span(),
                                        texts.header.span(), body.span(), 0, 0),
              0);
     QVERIFY(body.guardsIntact() && texts.intact());
-    QCOMPARE(body.text(), longMessage.first(40));
+    QCOMPARE(body.text(), longMessage);
     QCOMPARE(texts.subject.text(), QByteArray("big"));
     QCOMPARE(library->NMailPop3Close(handle), 0);
     server.finish();
+    QCOMPARE(server.commands().size(), 7); // one RETR for the size and the message
+}
+
+namespace {
+
+// Logs in to one message, takes RETR 1 and then keeps silent until the client hangs up.
+// Fetch runs the fetch of message 1 through the library and calls `interrupt` from the
+// caller's thread once the server is silent.
+struct SilentAtRetr
+{
+    SilentAtRetr()
+        : server([this](ScriptedPop3Server::Peer& p) {
+              p.send("+OK <5@x>\r\n");
+              p.expect("CAPA");
+              p.send("+OK\r\nUSER\r\n.\r\n");
+              for (const QByteArray& answer :
+                   {QByteArray("+OK\r\n"), QByteArray("+OK\r\n"), QByteArray("+OK 1 10\r\n"),
+                    QByteArray("+OK\r\n1 10\r\n.\r\n")}) {
+                  p.readLine();
+                  p.send(answer);
+              }
+              p.expect("RETR 1");
+              waiting = true;
+              p.waitForClose(60000);
+              hungUp = p.socket().state() != QAbstractSocket::ConnectedState;
+          })
+    {}
+
+    int fetch(const std::function<void()>& interrupt)
+    {
+        handle = library.NMailPop3Connect(server.address());
+        if (library.NMailPop3Authenticate(handle, "u", "p", false) != 1)
+            return -2;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (waiting) {
+                poll.stop();
+                interrupt();
+            }
+        });
+        poll.start(10);
+        Texts texts;
+        return library.NMailPop3GetMailStatus(handle, 1, texts.subject.span(), texts.from.span(),
+                                              texts.date.span(), texts.header.span(), 0);
+    }
+
+    std::atomic<bool> waiting = false;
+    std::atomic<bool> hungUp = false;
+    ScriptedPop3Server server;
+    NMailLibrary library; // default bounds: the server's silence would last a minute
+    int handle = -1;
+};
+
+} // namespace
+
+void TestNMailLibrary::closingAbandonsTheExchange()
+{
+    // The main window's unload step closes the library while a check waits: the waiting
+    // call fails at once and the connection closes without a goodbye.
+    SilentAtRetr silent;
+    QCOMPARE(silent.fetch([&] { silent.library.NMailEndWinSock(); }), -1);
+    QCOMPARE(FromAnsi(Reason(silent.library)), QStringLiteral("メールチェックを中止しました。"));
+    QCOMPARE(silent.library.NMailPop3Close(silent.handle), -1); // closed by the unload step
+    silent.server.finish();
+    QVERIFY(silent.hungUp);
+    QCOMPARE(silent.server.commands().last(), QByteArray("RETR 1"));
+    QVERIFY(!ProgramEnding());
+}
+
+void TestNMailLibrary::programEndingAbandonsTheExchange()
+{
+    // The program ends (a right click on the bird) while a check waits: the call fails at
+    // once, the rest of the check fails without waiting, and closing still closes.
+    SilentAtRetr silent;
+    QCOMPARE(silent.fetch([] { QCoreApplication::exit(0); }), -1);
+    QVERIFY(ProgramEnding());
+    QCOMPARE(FromAnsi(Reason(silent.library)), QStringLiteral("メールチェックを中止しました。"));
+    QCOMPARE(silent.library.NMailPop3GetMailSize(silent.handle, 1), -1);
+    QCOMPARE(silent.library.NMailPop3Close(silent.handle), 0);
+    silent.server.finish();
+    QVERIFY(silent.hungUp);
+    QCOMPARE(silent.server.commands().last(), QByteArray("RETR 1"));
 }
 
 QTEST_GUILESS_MAIN(TestNMailLibrary)

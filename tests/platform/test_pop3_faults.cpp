@@ -26,15 +26,16 @@ void Hello(Peer& peer, const QByteArray& caps = PlainCaps)
     peer.send(caps);
 }
 
-// USER, PASS, STAT and LIST answered one at a time; `sizes` are the LIST sizes.
-void Login(Peer& peer, const QList<int>& sizes)
+// USER, PASS, STAT and LIST answered one at a time; `sizes` are the LIST sizes, and STAT
+// counts `count` messages, or as many as there are sizes.
+void Login(Peer& peer, const QList<qint64>& sizes, qsizetype count = -1)
 {
     peer.expect("USER");
     peer.send("+OK\r\n");
     peer.expect("PASS");
     peer.send("+OK logged in\r\n");
     peer.expect("STAT");
-    peer.send("+OK " + QByteArray::number(sizes.size()) + " 0\r\n");
+    peer.send("+OK " + QByteArray::number(count < 0 ? sizes.size() : count) + " 0\r\n");
     peer.expect("LIST");
     QByteArray list = "+OK\r\n";
     for (int i = 0; i < sizes.size(); ++i)
@@ -49,6 +50,36 @@ QList<QByteArray> Verbs(const QList<QByteArray>& commands)
     for (const QByteArray& command : commands)
         verbs.append(command.startsWith("RETR") ? command : command.split(' ').front());
     return verbs;
+}
+
+// Greeted and logged in with USER and PASS, and STAT read.
+void UpToStat(Peer& peer)
+{
+    Hello(peer);
+    for (const char* command : {"USER", "PASS"}) {
+        peer.expect(command);
+        peer.send("+OK\r\n");
+    }
+    peer.expect("STAT");
+}
+
+// Sends `chunk` again and again, `pauseMs` apart, until the client hangs up.
+void Endless(Peer& peer, const QByteArray& chunk, int pauseMs = 0)
+{
+    while (peer.socket().state() == QAbstractSocket::ConnectedState) {
+        peer.send(chunk);
+        if (pauseMs > 0)
+            peer.socket().waitForReadyRead(pauseMs);
+    }
+}
+
+// Logged in with one message of `listed` bytes by LIST (none when negative), and RETR 1
+// read.
+void UpToRetr(Peer& peer, qint64 listed)
+{
+    Hello(peer);
+    Login(peer, listed < 0 ? QList<qint64>() : QList<qint64>{listed}, 1);
+    peer.expect("RETR 1");
 }
 
 enum class At
@@ -118,24 +149,14 @@ std::map<QByteArray, Fault> Faults()
                                 QStringLiteral("認証に失敗しました。(-ERR [AUTH] Authentication failed.)"),
                                 {"CAPA", "USER", "PASS", "QUIT"}};
     faults["STAT not a number"] = {[](Peer& p) {
-                                       Hello(p);
-                                       p.expect("USER");
-                                       p.send("+OK\r\n");
-                                       p.expect("PASS");
-                                       p.send("+OK\r\n");
-                                       p.expect("STAT");
+                                       UpToStat(p);
                                        p.send("+OK many\r\n");
                                    },
                                    false, At::Login, Pop3Error::Protocol,
                                    QStringLiteral("サーバーの応答が正しくありません。(+OK many)")};
     faults["STAT refused"] = {
         [](Peer& p) {
-            Hello(p);
-            p.expect("USER");
-            p.send("+OK\r\n");
-            p.expect("PASS");
-            p.send("+OK\r\n");
-            p.expect("STAT");
+            UpToStat(p);
             p.send("-ERR [IN-USE] locked\r\n");
             p.waitForClose(5000);
         },
@@ -174,6 +195,49 @@ std::map<QByteArray, Fault> Faults()
                                   Pop3Error::Protocol,
                                   QStringLiteral("サーバーの応答が正しくありません。("),
                                   {"CAPA", "USER", "PASS", "STAT", "LIST", "RETR 1"}};
+    // The hostile ones: each ends within its bound (short ones here, see Quick()).
+    faults["never answers"] = {[](Peer& p) { p.waitForClose(); }, false, At::Connect, Pop3Error::Timeout,
+                               QStringLiteral("サーバーの応答が時間切れになりました。")};
+    faults["a byte now and then"] = {[](Peer& p) { Endless(p, "+", 100); }, false, At::Connect,
+                                     Pop3Error::TooSlow, QStringLiteral("サーバーからの受信が遅すぎます。")};
+    faults["endless greeting line"] = {
+        [](Peer& p) { Endless(p, QByteArray(4096, 'A')); }, false, At::Connect, Pop3Error::Protocol,
+        QStringLiteral("サーバーの応答が正しくありません。(response line too long")};
+    faults["endless CAPA"] = {[](Peer& p) {
+                                  p.send(Greeting);
+                                  p.expect("CAPA");
+                                  p.send("+OK\r\n");
+                                  Endless(p, "X-FILLER\r\n");
+                              },
+                              false,
+                              At::Connect,
+                              Pop3Error::TooLarge,
+                              QStringLiteral("サーバーの応答が大きすぎます。"),
+                              {"CAPA"}};
+    faults["endless message"] = {[](Peer& p) {
+                                     UpToRetr(p, 100);
+                                     p.send("+OK\r\n");
+                                     Endless(p, QByteArray(1000, 'm') + "\r\n");
+                                 },
+                                 false,
+                                 At::Fetch,
+                                 Pop3Error::TooLarge,
+                                 QStringLiteral("サーバーの応答が大きすぎます。"),
+                                 {"CAPA", "USER", "PASS", "STAT", "LIST", "RETR 1"}};
+    faults["endless message, steady, listed huge"] = {
+        [](Peer& p) {
+            UpToRetr(p, 2000000000);
+            p.send("+OK\r\n");
+            Endless(p, QByteArray(4000, 'm') + "\r\n", 20);
+        },
+        false, At::Fetch, Pop3Error::Overtime, QStringLiteral("メールチェックが時間切れになりました。")};
+    faults["100k messages in STAT, then closed"] = {[](Peer& p) {
+                                                        UpToStat(p);
+                                                        p.send("+OK 100000 2000000000\r\n");
+                                                        p.close();
+                                                    },
+                                                    false, At::Login, Pop3Error::Closed,
+                                                    QStringLiteral("サーバーとの接続が切れました。")};
     return faults;
 }
 
@@ -189,7 +253,8 @@ private slots:
     void unreachableServers_data();
     void unreachableServers();
     void apopWithoutTimestampSendsNothing();
-    void messageLongerThanItsSize();
+    void messageBounds_data();
+    void messageBounds();
     void bareLineFeedsAndNulBytes();
     void refusedMessageLeavesTheRest();
     void pipelinesWhenOffered();
@@ -199,9 +264,13 @@ private slots:
 private:
     static Pop3Options Quick()
     {
+        // The real bounds scaled down: silence 0.5 s, 256 bytes a second at least, 4 s in all.
         Pop3Options options;
         options.connectTimeoutMs = 5000;
         options.responseTimeoutMs = 500;
+        options.progressWindowMs = 1000;
+        options.progressFloorBytes = 256;
+        options.exchangeDeadlineMs = 4000;
         return options;
     }
 };
@@ -284,26 +353,53 @@ void TestPop3Faults::apopWithoutTimestampSendsNothing()
     QCOMPARE(server.commands(), (QList<QByteArray>{"CAPA", "QUIT"}));
 }
 
-void TestPop3Faults::messageLongerThanItsSize()
+void TestPop3Faults::messageBounds_data()
 {
-    const QByteArray body = QByteArray(5000, 'x') + "\r\n";
+    QTest::addColumn<qint64>("listed");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<bool>("fits");
+    // Bound: the LIST size, 64 bytes of slack here and a sixteenth of the size.
+    QTest::newRow("as listed") << qint64(5002) << 5000 << true;
+    QTest::newRow("within the slack") << qint64(4000) << 4300 << true;
+    QTest::newRow("LIST far below the truth") << qint64(10) << 5000 << false;
+    QTest::newRow("LIST far above the truth") << qint64(2000000000) << 60 << true;
+    QTest::newRow("not listed, within the bound") << qint64(-1) << 3000 << true;
+    QTest::newRow("not listed, past the bound") << qint64(-1) << 5000 << false;
+}
+
+void TestPop3Faults::messageBounds()
+{
+    QFETCH(qint64, listed);
+    QFETCH(int, length);
+    QFETCH(bool, fits);
+    const QByteArray body = QByteArray(length - 2, 'x') + "\r\n";
     ScriptedPop3Server server([&](Peer& p) {
-        Hello(p);
-        Login(p, {10});
-        p.expect("RETR 1");
+        UpToRetr(p, listed);
         p.send("+OK\r\n" + body + ".\r\n");
         p.waitForClose(5000);
     });
     Pop3Options options = Quick();
-    options.messageSlack = 16;
+    options.messageSlack = 64;
+    options.unlistedMessageLimit = 4096;
     Pop3Client client(options);
     QVERIFY(client.Connect(QString::fromLatin1(server.address())));
     QCOMPARE(client.Authenticate("user", "pass", false), 1);
     const Pop3Message* message = client.Fetch(1);
-    QVERIFY2(message, qPrintable(client.Reason()));
-    QCOMPARE(message->totalBytes, qint64(body.size()));
-    QCOMPARE(message->bytes, body.first(26));
+    QCOMPARE(message != nullptr, fits);
+    if (fits) {
+        QCOMPARE(message->totalBytes, qint64(length));
+        QCOMPARE(message->bytes, body);
+        // Room follows what arrived, not what LIST claimed.
+        QVERIFY(message->bytes.capacity() <= 2 * length + 4096);
+    } else {
+        QCOMPARE(client.Error(), Pop3Error::TooLarge);
+        QVERIFY2(client.Reason().startsWith(QStringLiteral("サーバーの応答が大きすぎます。")),
+                 qPrintable(client.Reason()));
+    }
     client.Quit();
+    server.finish();
+    // A message past its bound cuts the connection: no goodbye.
+    QCOMPARE(server.commands().last(), fits ? QByteArray("QUIT") : QByteArray("RETR 1"));
 }
 
 void TestPop3Faults::bareLineFeedsAndNulBytes()

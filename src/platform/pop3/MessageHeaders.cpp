@@ -4,10 +4,14 @@
 
 #include <QByteArray>
 #include <QStringDecoder>
+#include <algorithm>
 
 namespace pelloway::pop3 {
 
 namespace {
+
+// RFC 2047: an encoded word is at most 75 characters long.
+constexpr qsizetype MaxEncodedWord = 75;
 
 bool IsBlank(char c)
 {
@@ -96,28 +100,50 @@ bool DecodeWord(QByteArrayView word, QString& out)
 
 QString DecodeHeaderText(QByteArrayView raw)
 {
+    const qsizetype n = raw.size();
+    // The next blank, '?' and "?=" at or after a position. Each is asked about positions
+    // that never go back, so a found one is reused until the scan passes it and no byte is
+    // searched twice: the decoding stays linear whatever the text.
+    struct Next
+    {
+        qsizetype at = -1;
+        qsizetype find(QByteArrayView text, qsizetype from, bool (*is)(QByteArrayView, qsizetype))
+        {
+            if (at >= from)
+                return at;
+            at = from;
+            while (at < text.size() && !is(text, at))
+                ++at;
+            return at;
+        }
+    };
+    Next nextBlank, nextMark, nextClose;
+    const auto isBlank = [](QByteArrayView text, qsizetype i) { return IsBlank(text[i]); };
+    const auto isMark = [](QByteArrayView text, qsizetype i) { return text[i] == '?'; };
+    const auto isClose = [](QByteArrayView text, qsizetype i) {
+        return text[i] == '?' && i + 1 < text.size() && text[i + 1] == '=';
+    };
+    // The end of the encoded word "=?charset?e?text?=" starting at `i`, or -1: no blanks in
+    // it, and at most MaxEncodedWord characters long.
+    const auto wordEnd = [&](qsizetype i) -> qsizetype {
+        const qsizetype stop = std::min({n, i + MaxEncodedWord, nextBlank.find(raw, i + 2, isBlank)});
+        const qsizetype mark = nextMark.find(raw, i + 2, isMark);
+        if (mark == i + 2 || mark + 2 >= stop || raw[mark + 2] != '?')
+            return -1;
+        const qsizetype close = nextClose.find(raw, mark + 3, isClose);
+        return close + 2 <= stop ? close + 2 : -1;
+    };
+
     QString out;
     QByteArray plain; // undecoded bytes waiting to be appended
     QByteArray pendingBlanks;
     bool lastWasEncoded = false;
     qsizetype i = 0;
-    while (i < raw.size()) {
-        if (raw.sliced(i).startsWith("=?")) {
-            // An encoded word has no blanks and ends at the first "?=" after its three parts.
-            qsizetype end = i + 2;
-            int marks = 0;
-            while (end < raw.size() && !IsBlank(raw[end])) {
-                if (raw[end] == '?') {
-                    ++marks;
-                    if (marks >= 3 && end + 1 < raw.size() && raw[end + 1] == '=') {
-                        end += 2;
-                        break;
-                    }
-                }
-                ++end;
-            }
+    while (i < n) {
+        if (raw[i] == '=' && i + 1 < n && raw[i + 1] == '?') {
+            const qsizetype end = wordEnd(i);
             QString decoded;
-            if (DecodeWord(raw.sliced(i, end - i), decoded)) {
+            if (end > 0 && DecodeWord(raw.sliced(i, end - i), decoded)) {
                 if (!lastWasEncoded)
                     plain += pendingBlanks;
                 out += DecodeBytes(plain);
@@ -137,8 +163,8 @@ QString DecodeHeaderText(QByteArrayView raw)
         plain += pendingBlanks;
         pendingBlanks.clear();
         lastWasEncoded = false;
-        qsizetype end = i;
-        while (end < raw.size() && !IsBlank(raw[end]) && !(end > i && raw.sliced(end).startsWith("=?")))
+        qsizetype end = i + 1;
+        while (end < n && !IsBlank(raw[end]) && !(raw[end] == '=' && end + 1 < n && raw[end + 1] == '?'))
             ++end;
         plain.append(raw.data() + i, end - i);
         i = end;

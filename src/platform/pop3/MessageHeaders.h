@@ -10,8 +10,9 @@ namespace pelloway::pop3 {
 // first empty line), unfolded and decoded; empty when there is none.
 QString HeaderField(QByteArrayView message, QByteArrayView name);
 
-// Decodes "=?charset?B?...?=" and "=?charset?Q?...?=" words; blanks between two encoded
-// words are dropped. Undecodable words stay as they are. Other bytes are read as UTF-8
+// Decodes "=?charset?B?...?=" and "=?charset?Q?...?=" words of up to 75 characters; blanks
+// between two encoded words are dropped. Undecodable words stay as they are. The time
+// grows with the length of the text, never faster. Other bytes are read as UTF-8
 // when they are valid UTF-8, else as cp932.
 QString DecodeHeaderText(QByteArrayView raw);
 

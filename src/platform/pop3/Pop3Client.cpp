@@ -1,9 +1,11 @@
 #include "platform/pop3/Pop3Client.h"
 
 #include <QCryptographicHash>
-#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QSslConfiguration>
+#include <QTimer>
 #include <algorithm>
+#include <limits>
 #include <unistd.h>
 
 namespace pelloway::pop3 {
@@ -11,10 +13,10 @@ namespace pelloway::pop3 {
 namespace {
 
 constexpr qsizetype ChunkSize = 256 * 1024;
-constexpr qsizetype CapaLimit = 64 * 1024;
-constexpr qsizetype ListLimit = 64 * 1024 * 1024;
 constexpr int MaxMessages = 4 * 1024 * 1024;
 constexpr int QuitTimeoutMs = 5000;
+// The longest a wait goes without looking at abandonment and the deadlines.
+constexpr int SliceMs = 50;
 constexpr int DetailChars = 300;
 
 // A line of the server's for a reason text: printable, short.
@@ -163,6 +165,12 @@ bool Pop3Client::FailSocket(bool handshake)
 
 bool Pop3Client::FailReader()
 {
+    if (m_reader.overLimit())
+        return Fail(Pop3Error::TooLarge, QStringLiteral("サーバーの応答が大きすぎます。"),
+                    QStringLiteral("%1: more than %2 bytes")
+                        .arg(Printable(m_reader.statusLine().first(
+                            std::min<qsizetype>(m_reader.statusLine().size(), 80))))
+                        .arg(m_reader.byteLimit()));
     return Fail(
         Pop3Error::Protocol, QStringLiteral("サーバーの応答が正しくありません。"),
         QString::fromUtf8(m_reader.error()) + QStringLiteral(": ") +
@@ -179,32 +187,77 @@ bool Pop3Client::Send(const QByteArray& commands)
     return true;
 }
 
+bool Pop3Client::WaitUntil(const std::function<bool()>& done, const QDeadlineTimer& deadline)
+{
+    // The timer wakes the wait at least every slice; socket signals wake it at once.
+    QTimer slice;
+    slice.setInterval(SliceMs);
+    QObject::connect(&slice, &QTimer::timeout, [] {});
+    slice.start();
+    while (!done()) {
+        if (Abandoned())
+            return Fail(Pop3Error::Abandoned, QStringLiteral("メールチェックを中止しました。"));
+        if (deadline.hasExpired())
+            return Fail(Pop3Error::ConnectTimeout,
+                        QStringLiteral("サーバーへの接続が時間切れになりました。"));
+        QEventLoop().processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+bool Pop3Client::WaitForBytes()
+{
+    for (;;) {
+        if (Abandoned())
+            return Fail(Pop3Error::Abandoned, QStringLiteral("メールチェックを中止しました。"));
+        const qint64 now = m_clock.elapsed();
+        if (now >= m_exchangeEnd)
+            return Fail(Pop3Error::Overtime, QStringLiteral("メールチェックが時間切れになりました。"),
+                        QStringLiteral("%1 s").arg(m_options.exchangeDeadlineMs / 1000));
+        const qint64 silenceEnd = m_silenceFrom + m_readTimeoutMs;
+        if (m_socket->bytesAvailable() == 0 && now >= silenceEnd)
+            return Fail(Pop3Error::Timeout, QStringLiteral("サーバーの応答が時間切れになりました。"));
+        if (now - m_windowStart >= m_options.progressWindowMs) {
+            if (m_windowBytes < m_options.progressFloorBytes)
+                return Fail(Pop3Error::TooSlow, QStringLiteral("サーバーからの受信が遅すぎます。"),
+                            QStringLiteral("%1 bytes in %2 ms").arg(m_windowBytes).arg(now - m_windowStart));
+            m_windowStart = now;
+            m_windowBytes = 0;
+        }
+        if (m_socket->bytesAvailable() > 0)
+            return true;
+        const qint64 until =
+            std::min({silenceEnd, m_exchangeEnd, m_windowStart + m_options.progressWindowMs, now + SliceMs});
+        if (!m_socket->waitForReadyRead(int(std::max<qint64>(until - now, 1))) &&
+            m_socket->bytesAvailable() == 0 && m_socket->state() != QAbstractSocket::ConnectedState)
+            return Fail(Pop3Error::Closed, QStringLiteral("サーバーとの接続が切れました。"),
+                        Printable(m_socket->errorString().toUtf8()));
+    }
+}
+
 bool Pop3Client::FillBuffer()
 {
     m_buffer.resize(0);
     m_bufferPos = 0;
-    if (m_socket->bytesAvailable() == 0) {
-        if (m_sentSinceWait) {
-            ++m_roundTrips;
-            m_sentSinceWait = false;
-        }
-        if (!m_socket->waitForReadyRead(m_readTimeoutMs) && m_socket->bytesAvailable() == 0) {
-            if (m_socket->error() == QAbstractSocket::SocketTimeoutError &&
-                m_socket->state() == QAbstractSocket::ConnectedState)
-                return Fail(Pop3Error::Timeout, QStringLiteral("サーバーの応答が時間切れになりました。"));
-            return Fail(Pop3Error::Closed, QStringLiteral("サーバーとの接続が切れました。"),
-                        Printable(m_socket->errorString().toUtf8()));
-        }
+    if (m_socket->bytesAvailable() == 0 && m_sentSinceWait) {
+        ++m_roundTrips;
+        m_sentSinceWait = false;
     }
+    if (!WaitForBytes())
+        return false;
     m_buffer.resize(ChunkSize);
     const qint64 n = m_socket->read(m_buffer.data(), ChunkSize);
     m_buffer.resize(n > 0 ? qsizetype(n) : 0);
+    m_windowBytes += m_buffer.size();
+    m_silenceFrom = m_clock.elapsed();
     return true;
 }
 
-bool Pop3Client::Read(Pop3ResponseReader::Kind kind, qsizetype contentLimit)
+bool Pop3Client::Read(Pop3ResponseReader::Kind kind, qsizetype contentLimit, qint64 byteLimit)
 {
-    m_reader.expect(kind, contentLimit);
+    m_reader.expect(kind, contentLimit, byteLimit);
+    m_silenceFrom = m_windowStart = m_clock.elapsed();
+    m_windowBytes = 0;
     for (;;) {
         if (m_bufferPos < m_buffer.size()) {
             m_bufferPos += m_reader.feed(QByteArrayView(m_buffer).sliced(m_bufferPos));
@@ -223,7 +276,8 @@ bool Pop3Client::ReadCapabilities()
 {
     MoveTo(Stage::Capabilities);
     m_caps = {};
-    if (!Send("CAPA\r\n") || !Read(Pop3ResponseReader::Kind::MultiLine, CapaLimit))
+    if (!Send("CAPA\r\n") ||
+        !Read(Pop3ResponseReader::Kind::MultiLine, m_options.capaLimit, m_options.capaLimit))
         return false;
     if (!m_reader.ok())
         return true; // a server without CAPA: one command at a time, no STLS
@@ -244,7 +298,7 @@ bool Pop3Client::ReadCapabilities()
     return true;
 }
 
-bool Pop3Client::StartTls(int timeoutMs)
+bool Pop3Client::StartTls(const QDeadlineTimer& deadline)
 {
     MoveTo(Stage::StartTls);
     // Plain bytes after the point where TLS starts would be an injection: refuse them.
@@ -278,7 +332,11 @@ bool Pop3Client::StartTls(int timeoutMs)
     m_ssl->startClientEncryption();
     m_sentSinceWait = false;
     ++m_roundTrips;
-    if (!m_ssl->waitForEncrypted(timeoutMs))
+    if (!WaitUntil(
+            [this] { return m_ssl->isEncrypted() || m_ssl->state() != QAbstractSocket::ConnectedState; },
+            deadline))
+        return false;
+    if (!m_ssl->isEncrypted())
         return FailSocket(true);
     return true;
 }
@@ -293,14 +351,23 @@ bool Pop3Client::Connect(const QString& serverName)
                     Printable(serverName.toUtf8()));
 
     const QDeadlineTimer deadline(m_options.connectTimeoutMs);
+    m_clock.start();
+    m_exchangeEnd = m_options.exchangeDeadlineMs;
     m_readTimeoutMs = m_options.responseTimeoutMs;
     m_socket->connectToHost(m_address.host, m_address.port);
     ++m_roundTrips;
-    if (!m_socket->waitForConnected(int(std::max<qint64>(deadline.remainingTime(), 1))))
+    if (!WaitUntil(
+            [this] {
+                const auto state = m_socket->state();
+                return state == QAbstractSocket::ConnectedState || state == QAbstractSocket::UnconnectedState;
+            },
+            deadline))
+        return false;
+    if (m_socket->state() != QAbstractSocket::ConnectedState)
         return FailSocket(false);
     // Commands are small and often pipelined: send them at once.
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    if (m_address.implicitTls && !StartTls(int(std::max<qint64>(deadline.remainingTime(), 1))))
+    if (m_address.implicitTls && !StartTls(deadline))
         return false;
 
     MoveTo(Stage::Greeting);
@@ -319,7 +386,7 @@ bool Pop3Client::Connect(const QString& serverName)
         if (!m_reader.ok())
             return Fail(Pop3Error::Certificate, QStringLiteral("暗号化通信を開始できませんでした。"),
                         ServerWords());
-        if (!StartTls(m_options.connectTimeoutMs) || !ReadCapabilities())
+        if (!StartTls(QDeadlineTimer(m_options.connectTimeoutMs)) || !ReadCapabilities())
             return false;
     }
     MoveTo(Stage::LoggedOut);
@@ -337,8 +404,14 @@ void Pop3Client::ParseList(const QByteArray& content)
         if (words.size() < 2 || !ParseNumber(words[0], number) || !ParseNumber(words[1], size))
             continue;
         if (number >= 1 && number <= m_count)
-            m_sizes[size_t(number - 1)] = size;
+            m_sizes.emplace_back(int(number), size);
     }
+    // Kept as received, never sized by the count: the first line for a number counts.
+    std::stable_sort(m_sizes.begin(), m_sizes.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    m_sizes.erase(std::unique(m_sizes.begin(), m_sizes.end(),
+                              [](const auto& a, const auto& b) { return a.first == b.first; }),
+                  m_sizes.end());
 }
 
 bool Pop3Client::LogIn(const QByteArray& user, const QByteArray& password, bool apop)
@@ -410,13 +483,14 @@ bool Pop3Client::ReadMailbox(bool sent)
 
     if (!sent && statOk && !Send("LIST\r\n"))
         return false;
-    if ((sent || statOk) && !Read(Pop3ResponseReader::Kind::MultiLine, ListLimit))
+    if ((sent || statOk) &&
+        !Read(Pop3ResponseReader::Kind::MultiLine, m_options.listLimit, m_options.listLimit))
         return false;
     if (!statOk || !m_reader.ok())
         return Fail(Pop3Error::Mailbox, QStringLiteral("メールボックスの状態を取得できませんでした。"),
                     statOk ? ServerWords() : statWords);
     m_count = int(count);
-    m_sizes.assign(size_t(m_count), 0);
+    m_sizes.clear();
     ParseList(m_reader.content());
     return true;
 }
@@ -442,7 +516,17 @@ qint64 Pop3Client::Size(int k) const
 {
     if (k < 1 || k > m_count)
         return -1;
-    return m_sizes[size_t(k - 1)];
+    const auto it = std::lower_bound(m_sizes.begin(), m_sizes.end(), k,
+                                     [](const auto& entry, int number) { return entry.first < number; });
+    return it != m_sizes.end() && it->first == k ? it->second : 0;
+}
+
+qint64 Pop3Client::MessageBound(int k) const
+{
+    const qint64 size = Size(k);
+    if (size <= 0)
+        return m_options.unlistedMessageLimit;
+    return std::min<qint64>(size, INT64_MAX / 2) + m_options.messageSlack + size / 16;
 }
 
 void Pop3Client::TopUpPipeline()
@@ -459,8 +543,9 @@ void Pop3Client::TopUpPipeline()
 
 bool Pop3Client::DrainOne()
 {
+    const int k = m_inFlight.front();
     m_inFlight.pop_front();
-    return Read(Pop3ResponseReader::Kind::MultiLine, 0);
+    return Read(Pop3ResponseReader::Kind::MultiLine, 0, MessageBound(k));
 }
 
 const Pop3Message* Pop3Client::Fetch(int k)
@@ -502,9 +587,9 @@ const Pop3Message* Pop3Client::Fetch(int k)
         return nullptr;
     }
 
-    const qint64 size = std::max<qint64>(0, m_sizes[size_t(k - 1)]);
-    const qsizetype limit = qsizetype(std::min<qint64>(size + m_options.messageSlack, ListLimit * 16));
-    if (!Read(Pop3ResponseReader::Kind::MultiLine, limit))
+    // All that arrives within the bound is kept: the memory follows the bytes received.
+    const qint64 bound = std::min<qint64>(MessageBound(k), std::numeric_limits<qsizetype>::max() / 2);
+    if (!Read(Pop3ResponseReader::Kind::MultiLine, qsizetype(bound), bound))
         return nullptr;
     if (m_roundTripsToFirstMessage == 0)
         m_roundTripsToFirstMessage = m_roundTrips;
@@ -522,7 +607,7 @@ void Pop3Client::Quit()
 {
     const Pop3Error error = m_error;
     const QString reason = m_reason;
-    if (m_socket->state() == QAbstractSocket::ConnectedState) {
+    if (m_socket->state() == QAbstractSocket::ConnectedState && !Abandoned()) {
         const bool waitForAnswer =
             (m_stage == Stage::LoggedOut || m_stage == Stage::Transaction) && m_inFlight.empty();
         m_readTimeoutMs = std::min(QuitTimeoutMs, m_options.responseTimeoutMs);

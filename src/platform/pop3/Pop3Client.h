@@ -13,29 +13,50 @@
 #include "platform/pop3/ServerAddress.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QList>
 #include <QSslCertificate>
 #include <QSslSocket>
 #include <QString>
 #include <QTcpSocket>
+#include <atomic>
 #include <deque>
+#include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace pelloway::pop3 {
 
+// The bounds of one connection. Every wait ends within them, whatever the server does.
 struct Pop3Options
 {
     // Connecting: name lookup, TCP and any TLS handshake together.
     int connectTimeoutMs = 20000;
-    // The longest wait for the next bytes of a response.
+    // The longest silence while a response is awaited.
     int responseTimeoutMs = 60000;
+    // The least progress: while a response is still arriving, every progressWindowMs must
+    // bring progressFloorBytes, so a server that drips a byte now and then is left.
+    int progressWindowMs = 60000;
+    qint64 progressFloorBytes = 8 * 1024;
+    // The whole exchange, from the connect to the last message: the last resort.
+    qint64 exchangeDeadlineMs = 6LL * 60 * 60 * 1000;
     // Trusted in addition to the system's CA store.
     QList<QSslCertificate> extraCaCertificates;
     // RETR commands kept in flight when the server pipelines.
     int pipelineWindow = 256;
-    // Bytes of one message kept beyond its LIST size; the rest is read and dropped.
+    // How far a message may run past its LIST size: messageSlack and a sixteenth of the
+    // size. Past that the connection fails as sending too much.
     qsizetype messageSlack = 64 * 1024;
+    // The bound for a message LIST did not give a size for.
+    qint64 unlistedMessageLimit = 256LL * 1024 * 1024;
+    // The bounds of the CAPA and LIST replies.
+    qsizetype capaLimit = 64 * 1024;
+    qsizetype listLimit = 64 * 1024 * 1024;
+    // Set from any thread: every wait of the connection ends at once, and the connection
+    // closes without a goodbye.
+    std::shared_ptr<std::atomic<bool>> abandon;
 };
 
 enum class Pop3Error
@@ -55,7 +76,11 @@ enum class Pop3Error
     Mailbox,  // STAT or LIST refused
     Retrieve, // RETR refused
     BadMessageNumber,
-    NotReady, // called in the wrong state
+    NotReady,  // called in the wrong state
+    TooSlow,   // a response kept arriving below the progress floor
+    TooLarge,  // a response ran past its byte bound
+    Overtime,  // the whole exchange ran past its deadline
+    Abandoned, // given up from outside
 };
 
 struct Pop3Capabilities
@@ -66,8 +91,7 @@ struct Pop3Capabilities
     bool respCodes = false;
 };
 
-// One retrieved message: the bytes with dot-stuffing undone, cut at the LIST size plus
-// the slack, and how many bytes the server sent in all.
+// One retrieved message: the bytes with dot-stuffing undone, and how many there were.
 struct Pop3Message
 {
     int number = 0;
@@ -88,16 +112,22 @@ public:
     int Authenticate(const QByteArray& user, const QByteArray& password, bool apop);
     // The LIST size of message k, 0 when unknown, -1 when k is out of range.
     qint64 Size(int k) const;
+    // The bytes a message may have before the connection fails: its LIST size and the slack.
+    qint64 MessageBound(int k) const;
     // Retrieves message k; the returned message stays valid until the next Fetch or Quit.
     const Pop3Message* Fetch(int k);
     // The message Fetch returned last (number 0 when none is held).
     const Pop3Message& Current() const { return m_message; }
     // Lets go of the held message.
     void Release() { m_message = {}; }
+    // Moves the held message's bytes out (the number stays, the bytes become empty).
+    QByteArray TakeMessageBytes() { return std::exchange(m_message.bytes, {}); }
     // Sends QUIT and closes; never fails.
     void Quit();
 
     int MessageCount() const { return m_count; }
+    // Closed by Quit or by a failure: every call that needs the server fails at once.
+    bool Closed() const { return m_stage == Stage::Over; }
     bool Encrypted() const { return m_ssl && m_ssl->isEncrypted(); }
     const Pop3Capabilities& Capabilities() const { return m_caps; }
     const QByteArray& Greeting() const { return m_greeting; }
@@ -139,12 +169,18 @@ private:
     // A call refused while the connection stays as it was.
     bool Refuse(Pop3Error error, const QString& sentence, const QString& detail = {});
     bool FailSocket(bool handshake);
+    bool Abandoned() const { return m_options.abandon && m_options.abandon->load(); }
+    // Runs this thread's events until `done` holds, in short slices so that abandonment and
+    // the deadline are seen; false when they came first (the failure is recorded).
+    bool WaitUntil(const std::function<bool()>& done, const QDeadlineTimer& deadline);
+    // Waits for bytes to read within the silence, progress and exchange bounds.
+    bool WaitForBytes();
     bool FailReader();
     bool Send(const QByteArray& commands);
-    bool Read(Pop3ResponseReader::Kind kind, qsizetype contentLimit = 0);
+    bool Read(Pop3ResponseReader::Kind kind, qsizetype contentLimit = 0, qint64 byteLimit = -1);
     bool FillBuffer();
     bool ReadCapabilities();
-    bool StartTls(int timeoutMs);
+    bool StartTls(const QDeadlineTimer& deadline);
     // Login: USER and PASS, or APOP; with pipelining STAT and LIST go in the same batch.
     bool LogIn(const QByteArray& user, const QByteArray& password, bool apop);
     // STAT and LIST: the count and sizes. `sent` when LogIn already sent them.
@@ -165,12 +201,17 @@ private:
     QByteArray m_buffer;
     qsizetype m_bufferPos = 0;
     int m_readTimeoutMs = 0;
+    QElapsedTimer m_clock;    // since Connect
+    qint64 m_exchangeEnd = 0; // on m_clock
+    qint64 m_silenceFrom = 0; // the last bytes or the start of the response
+    qint64 m_windowStart = 0; // the current progress window
+    qint64 m_windowBytes = 0;
     bool m_sentSinceWait = false;
     int m_roundTrips = 0;
     int m_roundTripsToFirstMessage = 0;
     int m_count = 0;
-    std::vector<qint64> m_sizes;
-    std::deque<int> m_inFlight; // RETR numbers sent and not yet read
+    std::vector<std::pair<int, qint64>> m_sizes; // LIST lines received, by number
+    std::deque<int> m_inFlight;                  // RETR numbers sent and not yet read
     int m_nextToSend = 1;
     Pop3Message m_message;
     Pop3Error m_error = Pop3Error::None;

@@ -4,21 +4,19 @@
 
 namespace pelloway::pop3 {
 
-void Pop3ResponseReader::expect(Kind kind, qsizetype contentLimit)
+void Pop3ResponseReader::expect(Kind kind, qsizetype contentLimit, qint64 byteLimit)
 {
     m_state = State::NeedMore;
     m_kind = kind;
     m_phase = Phase::Status;
     m_ok = false;
     m_limit = contentLimit < 0 ? 0 : contentLimit;
+    m_byteLimit = byteLimit;
+    m_overLimit = false;
     m_total = 0;
     m_status.clear();
     m_content = QByteArray();
     m_error.clear();
-    // Room for the whole content at once: pages never written cost no memory, and the
-    // buffer is not copied while it grows.
-    if (m_kind == Kind::MultiLine && m_limit > 0)
-        m_content.reserve(qMin<qsizetype>(m_limit, 16 * 1024 * 1024));
 }
 
 QByteArray Pop3ResponseReader::statusText() const
@@ -49,6 +47,8 @@ qsizetype Pop3ResponseReader::feedStatus(QByteArrayView input)
     const qsizetype take = lf ? (lf - input.data()) + 1 : input.size();
     const qsizetype lineBytes = lf ? take - 1 : take;
     if (m_status.size() + lineBytes > MaxStatusLine) {
+        // What is kept of the line is the same however the bytes came in pieces.
+        m_status.append(input.data(), MaxStatusLine - m_status.size());
         fail("response line too long");
         return take;
     }
@@ -79,6 +79,11 @@ void Pop3ResponseReader::finishStatus()
 void Pop3ResponseReader::keep(QByteArrayView bytes)
 {
     m_total += bytes.size();
+    if (m_byteLimit >= 0 && m_total > m_byteLimit) {
+        m_overLimit = true;
+        fail("response too long");
+        return;
+    }
     const qsizetype room = m_limit - m_content.size();
     if (room > 0)
         m_content.append(bytes.data(), qMin(room, bytes.size()));

@@ -5,9 +5,10 @@
 // A response is either one status line ("+OK ..." / "-ERR ...") or, for multi-line
 // commands, a status line followed by data lines up to a line holding a single ".".
 // Data is unstuffed (a leading "." is removed) and streamed into a content buffer that
-// holds at most `contentLimit` bytes; the rest is counted and dropped, so a huge or endless
-// message never grows memory beyond that limit. Lines end in CRLF; a bare LF is accepted
-// as well. A status line longer than MaxStatusLine is an error.
+// holds at most `contentLimit` bytes; the rest is counted and dropped. Past `byteLimit`
+// data bytes the response fails as too long, so a huge or endless one ends early. The
+// content grows with what arrives, never ahead of it. Lines end in CRLF; a bare LF is
+// accepted as well. A status line longer than MaxStatusLine is an error.
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -34,8 +35,8 @@ public:
     };
 
     // Starts reading the next response. A multi-line response is only multi-line when its
-    // status is +OK; an -ERR ends at its status line.
-    void expect(Kind kind, qsizetype contentLimit = 0);
+    // status is +OK; an -ERR ends at its status line. A negative `byteLimit` sets none.
+    void expect(Kind kind, qsizetype contentLimit = 0, qint64 byteLimit = -1);
 
     // Consumes bytes from the front of `input` until the response is complete (or fails)
     // and returns how many were used; the rest belongs to the next response.
@@ -54,6 +55,9 @@ public:
     qint64 contentTotal() const { return m_total; }
     // Why the bytes were refused (English, for the detail in parentheses).
     const QByteArray& error() const { return m_error; }
+    // The response failed because its data ran past the byte limit.
+    bool overLimit() const { return m_overLimit; }
+    qint64 byteLimit() const { return m_byteLimit; }
 
 private:
     enum class Phase
@@ -76,6 +80,8 @@ private:
     Phase m_phase = Phase::Status;
     bool m_ok = false;
     qsizetype m_limit = 0;
+    qint64 m_byteLimit = -1;
+    bool m_overLimit = false;
     qint64 m_total = 0;
     QByteArray m_status;
     QByteArray m_content;
