@@ -8,6 +8,7 @@
 #include "support/WindowManager.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
@@ -40,6 +41,29 @@ QPoint serverPosition(const QWidget& window)
             at.setY(line.mid(2).toInt());
     }
     return at;
+}
+
+// With the button down, moves the mouse to `pointer` and waits until the window manager has
+// the window at `window`. It may take the move over only after the first motions (a loaded
+// machine), so the motion is made again while the window is not there. The window manager
+// moves the window without telling Qt until the button is released: X is asked.
+bool dragTo(const QWidget& form, QPoint pointer, QPoint window)
+{
+    QElapsedTimer sinceMotion;
+    return QTest::qWaitFor(
+        [&] {
+            if (sinceMotion.isValid() && serverPosition(form) == window)
+                return true;
+            if (!sinceMotion.isValid() || sinceMotion.hasExpired(500)) {
+                xdotool({QStringLiteral("mousemove"), QString::number(pointer.x() - 1),
+                         QString::number(pointer.y())});
+                xdotool({QStringLiteral("mousemove"), QString::number(pointer.x()),
+                         QString::number(pointer.y())});
+                sinceMotion.start();
+            }
+            return false;
+        },
+        10000);
 }
 
 } // namespace
@@ -89,18 +113,13 @@ private slots:
                          QStringLiteral("mousedown"), QStringLiteral("1")}));
         QTRY_VERIFY(form.IsDragged());
         form.Timer1->start();
-        // The window follows each move of the mouse. The window manager may take the move
-        // over only after the first motions (a loaded machine), so each one is made again until
-        // the window is there; it moves the window without telling Qt until the button is
-        // released, so ask X where it is.
+        // The window follows each move of the mouse, however slowly the machine answers.
         for (int i = 1; i <= 10; ++i) {
-            const int x = 316 + 20 * i;
-            const int y = 318 + 10 * i;
-            QTRY_VERIFY2(
-                (xdotool({QStringLiteral("mousemove"), QString::number(x - 1), QString::number(y)}) &&
-                 xdotool({QStringLiteral("mousemove"), QString::number(x), QString::number(y)}) &&
-                 serverPosition(form) == QPoint(300 + 20 * i, 300 + 10 * i)),
-                qPrintable(QStringLiteral("the window did not follow the mouse to %1, %2").arg(x).arg(y)));
+            const QPoint pointer(316 + 20 * i, 318 + 10 * i);
+            QVERIFY2(dragTo(form, pointer, QPoint(300 + 20 * i, 300 + 10 * i)),
+                     qPrintable(QStringLiteral("the window did not follow the mouse to %1, %2")
+                                    .arg(pointer.x())
+                                    .arg(pointer.y())));
         }
         // The button stays down over more than two steps: the bird does not fly.
         const int heldFrom = ticks;
