@@ -1,16 +1,23 @@
-# Front door: each target installs missing Debian packages, configures and builds.
+# Front door: each target installs the missing Debian packages of its own set
+# (scripts/packages.txt: run, demo, test), configures and builds.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 PREFIX     ?= /usr/local
 
-.PHONY: all deps configure build run test test-asan demo install format bench bench-pop3 clean
+.PHONY: all deps deps-demo deps-test configure build run test test-asan demo install format bench bench-pop3 clean
 
 all: build
 
 deps:
-	@scripts/ensure-packages
+	@scripts/ensure-packages run
+
+deps-demo:
+	@scripts/ensure-packages demo
+
+deps-test:
+	@scripts/ensure-packages test
 
 $(BUILD)/CMakeCache.txt: | deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS)
@@ -20,18 +27,19 @@ configure: deps $(BUILD)/CMakeCache.txt
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
+# The build's program keeps its files where an installed one does: ~/.config/pelloway.
 run: build
 	$(BUILD)/app/pelloway
 
-test: build
+test: deps-test build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
 
-test-asan: deps
+test-asan: deps-test
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DPELLOWAY_SANITIZE=ON $(CMAKE_ARGS)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
 
-demo: build
+demo: deps-demo build
 	scripts/demo $(BUILD)
 
 install: build
@@ -40,10 +48,10 @@ install: build
 format:
 	clang-format -i $$(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'fuzz/*.cpp')
 
-bench: build
+bench: deps-test build
 	cmake --build $(BUILD) --target bench
 
-bench-pop3: build
+bench-pop3: deps-test build
 	cmake --build $(BUILD) --target bench-pop3
 
 clean:

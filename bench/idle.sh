@@ -20,6 +20,9 @@ cd "$work"
 printf 'SMTP=\r\nPOP3=127.0.0.1:9\r\nMAIL=\r\nAPOP=0\r\n' > vbmail.ini
 appdir=$(dirname "$program")
 cp -r "$appdir" "$work/program"
+rm -f "$work/program/per-user-folders" # the copy keeps its files in its own folder
+mkdir -m 700 "$work/run"
+export XDG_RUNTIME_DIR="$work/run"
 printf '[EXEINI]\r\nNAME=a\r\nNAME2=b\r\nNAME3=1\r\n' > "$work/program/★MailData/iniIdPass.ini"
 printf '[EXEINI]\r\nNUMBER=0\r\nNUMBER2=30\r\n' > "$work/program/★MailData/ini.ini"
 exe="$work/program/$(basename "$program")"

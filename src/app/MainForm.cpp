@@ -12,11 +12,13 @@
 #include "platform/Twips.h"
 #include "settings/IdPassForm.h"
 #include "settings/OptionForm.h"
+#include "settings/SaveFailure.h"
 #include "settings/SettingsFiles.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QFrame>
 #include <QLabel>
@@ -63,12 +65,10 @@ QPushButton* commandButton(QWidget* parent, const QString& caption, int left, in
 } // namespace
 
 MainForm::MainForm(SettingsFiles& files, MainFormServices services)
-    : m_files(files)
-    , m_services(services)
-    , m_setForm([this] { return new SetForm(m_files, *this); })
-    , m_optionForm([this] { return new OptionForm(m_values, m_files); })
-    , m_idPassForm([this] { return new IdPassForm(m_values, m_files); })
-    , m_check(std::make_unique<CheckCycle>(services.pop3, files, m_values, *this))
+    : m_files(files), m_services(services), m_setForm([this] { return new SetForm(m_files, *this); }),
+      m_optionForm([this] { return new OptionForm(m_values, m_files); }),
+      m_idPassForm([this] { return new IdPassForm(m_values, m_files); }),
+      m_check(std::make_unique<CheckCycle>(services.pop3, files, m_values, *this))
 {
     setWindowTitle(QStringLiteral("Pelloway"));
     InitPellowayResources();
@@ -180,7 +180,8 @@ void MainForm::buildControls()
 
 void MainForm::SetOuterSizeTwips(int width, int height)
 {
-    centralWidget()->setFixedSize(TwipsToPixels(width - FrameWidthTwips), TwipsToPixels(height - FrameHeightTwips));
+    centralWidget()->setFixedSize(TwipsToPixels(width - FrameWidthTwips),
+                                  TwipsToPixels(height - FrameHeightTwips));
 }
 
 void MainForm::Form_Load()
@@ -217,6 +218,10 @@ void MainForm::Form_Load()
 
 void MainForm::closeEvent(QCloseEvent* event)
 {
+    if (!m_ending && !readyToEnd()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     Form_Unload();
 }
@@ -231,16 +236,69 @@ void MainForm::Form_Unload()
 
 void MainForm::EndProgram()
 {
-    if (m_ending)
+    if (m_ending || !readyToEnd())
         return;
     m_ending = true;
-    if (SetForm* settings = m_setForm.loadedForm())
-        settings->SaveCheckOptions();
     m_services.ras.Flush();
     if (endProgramHook)
         endProgramHook();
     else
         QCoreApplication::exit(0);
+}
+
+bool MainForm::readyToEnd()
+{
+    SetForm* settings = m_setForm.loadedForm();
+    if (!settings || m_optionsSaved)
+        return true;
+    if (settings->SaveCheckOptions()) {
+        m_optionsSaved = true;
+        return true;
+    }
+    if (m_sessionEnding) {
+        ReportSaveFailure(nullptr, m_files.iniPath());
+        m_optionsSaved = true; // said once; the ending goes on
+        return true;
+    }
+    // What the user typed stays in the dialog, in front, for another try.
+    m_setForm.show();
+    ReportSaveFailure(settings, m_files.iniPath());
+    return false;
+}
+
+void MainForm::EndForSession()
+{
+    if (m_ending)
+        return;
+    m_sessionEnding = true;
+    close();
+}
+
+void MainForm::SaveForSession()
+{
+    if (SetForm* settings = m_setForm.loadedForm()) {
+        if (!settings->SaveCheckOptions())
+            ReportSaveFailure(nullptr, m_files.iniPath());
+    }
+    m_services.ras.Flush();
+}
+
+void MainForm::ShowToFront()
+{
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
+void MainForm::CheckFinished(const QString& result, const QString& failureLine)
+{
+    QString tip =
+        QStringLiteral("Pelloway\n最後のチェック: %1\n結果: %2")
+            .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), result);
+    if (!failureLine.isEmpty())
+        tip += QStringLiteral("\n理由: ") + failureLine;
+    setToolTip(tip);
 }
 
 void MainForm::ShowPicture(const QString& fileName)
@@ -269,23 +327,23 @@ void MainForm::Picture7_Click()
 void MainForm::Timer1_Timer()
 {
     // Reading the interval loads the settings dialog (hidden) again after the user closed it.
-    const QString interval = m_setForm->IntervalText();
-    // The counter stays at the interval until the next counting tick resets it, and trigger
-    // ticks run meanwhile, also inside the check's own waits: one check per arrival.
-    if (m_triggerSpent || !CheckIsDue(interval, Text1->text()))
+    m_setForm->IntervalText();
+    // A check is due only once the counting tick says so; clearing the flag first keeps trigger
+    // ticks that run inside the check's own waits from starting another one.
+    if (!m_checkDue)
         return;
-    m_triggerSpent = true;
+    m_checkDue = false;
     Picture7_Click();
 }
 
 void MainForm::Timer3_Timer()
 {
     const Counters next = CountSecond(m_setForm->IntervalText(), {Text1->text(), Text4->text()});
-    if (next.minuteWritten) {
+    if (next.minute != Text1->text())
         Text1->setText(next.minute);
-        m_triggerSpent = false; // a new count: the trigger may start a check again
-    }
     Text4->setText(next.second);
+    if (next.checkDue)
+        m_checkDue = true;
 }
 
 void MainForm::Timer4_Timer()

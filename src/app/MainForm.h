@@ -59,8 +59,17 @@ public:
     // Shutdown, run when the user closes the window.
     void Form_Unload();
     // Ends the program at once: no unload steps, but an open settings dialog's values and
-    // queued hang-ups are not lost. Used by the shutdown and by the character window.
+    // queued hang-ups are not lost. Used by the shutdown and by the character window. When
+    // the settings cannot be saved, a box says so and the program goes on, the dialog open.
     void EndProgram();
+    // The end of the session or a signal (SIGTERM, SIGINT, SIGHUP): the close box's path,
+    // asking nothing; a failed save is said on standard error only.
+    void EndForSession();
+    // The session manager's call to save before logging out: the settings and the hang-ups,
+    // the program going on (the logout may yet be cancelled).
+    void SaveForSession();
+    // Brings the main window to the front (a second start of the program asks for it).
+    void ShowToFront();
     // How the program ends; replaced by tests.
     std::function<void()> endProgramHook;
 
@@ -115,6 +124,8 @@ public:
     void SetAccountFields(const QString& id, const QString& password) override;
     int HangUpChoice() override;
     void ShowCharacterWindow() override;
+    // The tooltip: when the last check ran, its result and the reason of a failure.
+    void CheckFinished(const QString& result, const QString& failureLine) override;
 
     // Sets the outer size in twips, as a window with the classic frame would have it.
     void SetOuterSizeTwips(int width, int height);
@@ -165,6 +176,9 @@ private:
     void buildControls();
     void buildMenus();
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Saves the settings dialog's values before the end; false: the save failed and the user
+    // has been told, so the program stays.
+    bool readyToEnd();
     unsigned mci(QByteArrayView command);
 
     SettingsFiles& m_files;
@@ -179,8 +193,10 @@ private:
     QString m_shownPicture;
     int m_label1Left = 0;
     bool m_ending = false;
+    bool m_sessionEnding = false; // ending without asking the user anything
+    bool m_optionsSaved = false;  // the ending saved the settings dialog's values, or said why not
     int m_topmostClickCount = 0;
-    bool m_triggerSpent = false; // Timer1 started a check for the current minute count
+    bool m_checkDue = false; // set by the counting tick, taken by the trigger tick
 };
 
 } // namespace pelloway

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/StartUp.h"
+
 #include <memory>
 
 namespace pelloway {
@@ -15,10 +17,11 @@ class SettingsFiles;
 class Program
 {
 public:
-    Program();
+    explicit Program(const ProgramFolders& folders);
     ~Program();
 
-    // Loads and shows the main window in the centre of the screen.
+    // Loads and shows the main window in the centre of the screen, and ties the end of the
+    // desktop session to the main window's ending.
     void Start();
     MainForm& mainForm() { return *m_mainForm; }
 

@@ -93,8 +93,11 @@ QString CheckCycle::libraryMessage(std::span<char> buffer)
 
 void CheckCycle::fail(const QString& reason)
 {
+    const QString line = FailureLine(reason);
+    if (m_failureLine.isEmpty())
+        m_failureLine = line;
     if (failureLine)
-        failureLine(FailureLine(reason));
+        failureLine(line);
 }
 
 void CheckCycle::CheckNewMail()
@@ -102,6 +105,7 @@ void CheckCycle::CheckNewMail()
     if (m_running)
         return;
     RunningFlag running(m_running);
+    m_failureLine.clear();
 
     // 1. The buffers and the count.
     TextBuffers buffers;
@@ -183,6 +187,12 @@ void CheckCycle::CheckNewMail()
     // A program told to end during the exchange reports nothing.
     if (ProgramEnding())
         return;
+
+    const QString number = QString::number(messageCount);
+    m_host.CheckFinished(messageCount > 0      ? NewMailText + u' ' + number
+                         : unreached.isEmpty() ? NoNewMailText + u' ' + number
+                                               : unreached,
+                         m_failureLine);
 
     if (messageCount > 0) {
         // 10. New mail: the new-mail picture, the report, the character window.

@@ -67,6 +67,7 @@ private:
     CheckHost& m_host;
     FormHolder<MsgForm> m_msgForm;
     bool m_running = false;
+    QString m_failureLine; // the current check's first failure, as written out
 };
 
 } // namespace pelloway

@@ -23,6 +23,13 @@ public:
     virtual void Command5_Click() = 0;
     // Shows the character window, modeless.
     virtual void ShowCharacterWindow() = 0;
+    // The check has its result: the message window's text (and count), and the standard-error
+    // line of its failure, empty when nothing failed.
+    virtual void CheckFinished(const QString& result, const QString& failureLine)
+    {
+        static_cast<void>(result);
+        static_cast<void>(failureLine);
+    }
 };
 
 } // namespace pelloway

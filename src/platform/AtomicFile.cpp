@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +12,15 @@
 namespace pelloway {
 
 namespace {
+
+thread_local QString t_lastError;
+
+// Records errno as the reason of the failing step and gives false.
+bool failed()
+{
+    t_lastError = QString::fromLocal8Bit(std::strerror(errno));
+    return false;
+}
 
 bool writeAll(int fd, const QByteArray& content)
 {
@@ -21,7 +31,7 @@ bool writeAll(int fd, const QByteArray& content)
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            return false;
+            return failed();
         }
         p += n;
         left -= n;
@@ -35,9 +45,17 @@ bool WriteFileAtomically(const QString& path, const QByteArray& content, FileAcc
 {
     const QByteArray target = QFile::encodeName(path);
     QByteArray temp = target + ".tmp-XXXXXX";
+    t_lastError.clear();
+    // A folder (or anything but a file) in the file's place would take the new file inside it,
+    // or refuse the rename only after the write: say so before writing anything.
+    struct stat existing;
+    if (::stat(target.constData(), &existing) == 0 && S_ISDIR(existing.st_mode)) {
+        errno = EISDIR;
+        return failed();
+    }
     const int fd = ::mkstemp(temp.data()); // created 0600
     if (fd < 0)
-        return false;
+        return failed();
 
     mode_t mode = 0600;
     if (access == FileAccess::Default) {
@@ -51,13 +69,22 @@ bool WriteFileAtomically(const QString& path, const QByteArray& content, FileAcc
         }
     }
 
-    bool ok = writeAll(fd, content) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
+    bool ok =
+        writeAll(fd, content) && (::fchmod(fd, mode) == 0 || failed()) && (::fsync(fd) == 0 || failed());
+    ok = (::close(fd) == 0 || failed()) && ok;
     if (ok)
-        ok = std::rename(temp.constData(), target.constData()) == 0;
-    if (!ok)
+        ok = std::rename(temp.constData(), target.constData()) == 0 || failed();
+    if (!ok) {
+        const int saved = errno;
         ::unlink(temp.constData());
+        errno = saved;
+    }
     return ok;
+}
+
+QString LastWriteError()
+{
+    return t_lastError;
 }
 
 } // namespace pelloway

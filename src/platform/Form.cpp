@@ -4,14 +4,14 @@
 
 namespace pelloway {
 
-Form::Form(QWidget* parent, Qt::WindowFlags flags)
-    : QWidget(parent, flags)
-{
-}
+Form::Form(QWidget* parent, Qt::WindowFlags flags) : QWidget(parent, flags) {}
 
 void Form::closeEvent(QCloseEvent* event)
 {
-    Form_Unload();
+    if (!Form_Unload()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     emit discarded();
     deleteLater();

@@ -19,8 +19,9 @@ public:
     // The load step, run once right after the form is created.
     virtual void Form_Load() {}
     // The close step, run when the user closes the form (close box, Esc, or the form's own
-    // buttons calling close()). Unloading by the program skips it.
-    virtual void Form_Unload() {}
+    // buttons calling close()). Unloading by the program skips it. False keeps the form open
+    // with its values (a save that failed).
+    virtual bool Form_Unload() { return true; }
 
 signals:
     // The user closed the form: its holder lets go of it; the next use creates a new one.
@@ -35,16 +36,12 @@ Qt::WindowFlags FixedDialogFlags();
 
 // Holds one form and gives it the life above. Every reader goes through get(), so reading a
 // control of a discarded form quietly creates it again and reruns its load step.
-template <class F>
-class FormHolder
+template <class F> class FormHolder
 {
 public:
     using Factory = std::function<F*()>;
 
-    explicit FormHolder(Factory factory)
-        : m_factory(std::move(factory))
-    {
-    }
+    explicit FormHolder(Factory factory) : m_factory(std::move(factory)) {}
     FormHolder(const FormHolder&) = delete;
     FormHolder& operator=(const FormHolder&) = delete;
     ~FormHolder() { delete m_form.data(); }

@@ -3,9 +3,13 @@
 #include "platform/Ansi.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <algorithm>
 #include <climits>
+#include <fcntl.h>
 #include <optional>
+#include <sys/file.h>
+#include <unistd.h>
 #include <vector>
 
 namespace pelloway {
@@ -36,8 +40,8 @@ bool sameName(QByteArrayView a, QByteArrayView b)
 struct Line
 {
     qsizetype start = 0;
-    qsizetype length = 0;      // without the line end
-    qsizetype fullLength = 0;  // with "\n" (and any "\r" before it)
+    qsizetype length = 0;     // without the line end
+    qsizetype fullLength = 0; // with "\n" (and any "\r" before it)
 };
 
 enum class Kind
@@ -57,8 +61,7 @@ struct Parsed
 class Profile
 {
 public:
-    explicit Profile(QByteArray content)
-        : m_content(std::move(content))
+    explicit Profile(QByteArray content) : m_content(std::move(content))
     {
         qsizetype pos = 0;
         while (pos < m_content.size()) {
@@ -152,7 +155,8 @@ public:
             QByteArray out = m_content;
             if (!out.isEmpty() && !out.endsWith('\n'))
                 out += "\r\n";
-            out += '[' + section.toByteArray() + "]\r\n" + key.toByteArray() + '=' + value.toByteArray() + "\r\n";
+            out += '[' + section.toByteArray() + "]\r\n" + key.toByteArray() + '=' + value.toByteArray() +
+                   "\r\n";
             return out;
         }
         if (const auto line = findKey(*header, key)) {
@@ -232,11 +236,44 @@ int GetPrivateProfileIntA(QByteArrayView section, QByteArrayView key, int defaul
     return int(std::clamp<long long>(n, INT_MIN, INT_MAX));
 }
 
+namespace {
+
+// Holds an exclusive flock(2) on the file's folder: every writer of a file in that folder
+// reads, changes and replaces it in turn. The folder, not the file, since each write puts
+// a new file in the old one's place. Scripts take the same lock with flock(1) on the folder.
+// Where the folder cannot be locked the write goes on unlocked.
+class FolderLock
+{
+public:
+    explicit FolderLock(const QString& file)
+        : m_fd(::open(QFile::encodeName(QFileInfo(file).absolutePath()).constData(),
+                      O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    {
+        if (m_fd >= 0) {
+            while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+            }
+        }
+    }
+    ~FolderLock()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd); // releases the lock
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
 bool WritePrivateProfileStringA(QByteArrayView section, QByteArrayView key, QByteArrayView value,
                                 const QString& path, FileAccess access)
 {
+    const FolderLock lock(path);
     QByteArray content;
-    if (QFile::exists(path)) {
+    if (QFile::exists(path) && !QFileInfo(path).isDir()) { // a folder: the write says why it fails
         const auto existing = readFile(path);
         if (!existing)
             return false; // never replace a file we could not read

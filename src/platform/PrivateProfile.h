@@ -15,7 +15,9 @@
 //    at the end of the file; new lines end in CR LF;
 //  - every other line is kept byte for byte;
 //  - the file is created when its folder exists and replaced atomically; a missing folder
-//    makes the write fail silently.
+//    makes the write fail (LastWriteError() says why);
+//  - read, change and replace run under an exclusive flock(2) on the file's folder, so
+//    concurrent writers (another copy of the program, `flock FOLDER cmd`) lose no update.
 
 #include "platform/AtomicFile.h"
 

@@ -3,6 +3,7 @@
 #include "platform/AnsiValidator.h"
 #include "platform/Twips.h"
 #include "settings/DialogLook.h"
+#include "settings/SaveFailure.h"
 #include "settings/SettingsFiles.h"
 #include "settings/SharedValues.h"
 
@@ -72,7 +73,10 @@ void IdPassForm::OKCommand_Click()
 {
     m_values.AccountId = IdText->text();
     m_values.AccountPassword = PassText->text();
-    m_files.StoreAccount(m_values.AccountId, m_values.AccountPassword, Check1->isChecked());
+    if (!m_files.StoreAccount(m_values.AccountId, m_values.AccountPassword, Check1->isChecked())) {
+        ReportSaveFailure(this, m_files.idPassPath());
+        return; // open with what was typed
+    }
     close();
 }
 

@@ -3,6 +3,7 @@
 #include "platform/AnsiValidator.h"
 #include "platform/Twips.h"
 #include "settings/DialogLook.h"
+#include "settings/SaveFailure.h"
 #include "settings/SettingsFiles.h"
 #include "settings/SharedValues.h"
 
@@ -90,7 +91,10 @@ void OptionForm::OkCommand_Click()
     m_values.PopServer = Pop3Text->text();
     m_values.MailAddress = MailText->text();
     m_values.ApopFlag = ApopCheck->isChecked() ? 1 : 0;
-    m_files.SaveServerSettings(m_values);
+    if (!m_files.SaveServerSettings(m_values)) {
+        ReportSaveFailure(this, m_files.serverFilePath());
+        return; // open with what was typed
+    }
     close();
 }
 

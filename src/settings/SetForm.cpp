@@ -5,6 +5,7 @@
 #include "platform/Runtime.h"
 #include "platform/Twips.h"
 #include "settings/DialogLook.h"
+#include "settings/SaveFailure.h"
 #include "settings/SettingsFiles.h"
 
 #include <QCheckBox>
@@ -123,20 +124,24 @@ void SetForm::Text2_Change()
         m_host.SetCheck3(0);
         m_host.SetText5(text);
         m_host.SetTimer3Interval(0);
-        m_files.WriteIntervalText(text);
+        // Said on standard error only: the close step writes the same value and shows a box.
+        if (!m_files.WriteIntervalText(text))
+            ReportSaveFailure(nullptr, m_files.iniPath());
     }
     // A negative interval leaves the main window as it is.
 }
 
-void SetForm::SaveCheckOptions()
+bool SetForm::SaveCheckOptions()
 {
-    m_files.WriteHangUpChoice(HangUpChoice());
-    m_files.WriteIntervalText(Text2->text());
+    return m_files.WriteHangUpChoice(HangUpChoice()) && m_files.WriteIntervalText(Text2->text());
 }
 
-void SetForm::Form_Unload()
+bool SetForm::Form_Unload()
 {
-    SaveCheckOptions();
+    if (SaveCheckOptions())
+        return true;
+    ReportSaveFailure(this, m_files.iniPath());
+    return false;
 }
 
 void SetForm::Command1_Click()

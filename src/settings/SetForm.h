@@ -41,9 +41,11 @@ public:
     void SetHangUpChoice(int value);           // 1 checks, 0 clears, others change nothing
 
     void Form_Load() override;
-    void Form_Unload() override;
+    // Saves; a failed save shows a box naming the file and keeps the dialog open.
+    bool Form_Unload() override;
     // The close step's writes, also used when the program ends with the dialog loaded.
-    void SaveCheckOptions();
+    // False when ini.ini could not be written.
+    bool SaveCheckOptions();
 
     void Text2_Change();
     void Command1_Click();

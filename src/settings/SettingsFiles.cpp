@@ -17,10 +17,8 @@ constexpr QByteArrayView Section = "EXEINI";
 } // namespace
 
 SettingsFiles::SettingsFiles(QString appFolder, QString serverFile)
-    : m_appFolder(std::move(appFolder))
-    , m_serverFile(std::move(serverFile))
-{
-}
+    : m_appFolder(std::move(appFolder)), m_serverFile(std::move(serverFile))
+{}
 
 QString SettingsFiles::iniPath() const
 {
@@ -75,14 +73,14 @@ int SettingsFiles::ReadIntervalMinutes() const
     return GetPrivateProfileIntA(Section, "NUMBER2", 0, iniPath());
 }
 
-void SettingsFiles::WriteHangUpChoice(int choice) const
+bool SettingsFiles::WriteHangUpChoice(int choice) const
 {
-    WritePrivateProfileStringA(Section, "NUMBER", choice == 1 ? "1" : "0", iniPath());
+    return WritePrivateProfileStringA(Section, "NUMBER", choice == 1 ? "1" : "0", iniPath());
 }
 
-void SettingsFiles::WriteIntervalText(const QString& text) const
+bool SettingsFiles::WriteIntervalText(const QString& text) const
 {
-    WritePrivateProfileStringA(Section, "NUMBER2", ToAnsi(text), iniPath());
+    return WritePrivateProfileStringA(Section, "NUMBER2", ToAnsi(text), iniPath());
 }
 
 std::pair<QString, QString> SettingsFiles::LoadSavedAccount() const
@@ -98,16 +96,15 @@ std::pair<QString, QString> SettingsFiles::LoadSavedAccount() const
     return {id, password};
 }
 
-void SettingsFiles::StoreAccount(const QString& id, const QString& password, bool save) const
+bool SettingsFiles::StoreAccount(const QString& id, const QString& password, bool save) const
 {
     const QString path = idPassPath();
     if (save) {
-        WritePrivateProfileStringA(Section, "NAME", ToAnsi(id), path, FileAccess::OwnerOnly);
-        WritePrivateProfileStringA(Section, "NAME2", ToAnsi(password), path, FileAccess::OwnerOnly);
-        WritePrivateProfileStringA(Section, "NAME3", "1", path, FileAccess::OwnerOnly);
-    } else {
-        WritePrivateProfileStringA(Section, "NAME3", "0", path, FileAccess::OwnerOnly);
+        return WritePrivateProfileStringA(Section, "NAME", ToAnsi(id), path, FileAccess::OwnerOnly) &&
+               WritePrivateProfileStringA(Section, "NAME2", ToAnsi(password), path, FileAccess::OwnerOnly) &&
+               WritePrivateProfileStringA(Section, "NAME3", "1", path, FileAccess::OwnerOnly);
     }
+    return WritePrivateProfileStringA(Section, "NAME3", "0", path, FileAccess::OwnerOnly);
 }
 
 } // namespace pelloway

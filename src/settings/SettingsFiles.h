@@ -34,13 +34,14 @@ public:
 
     int ReadHangUpChoice() const;
     int ReadIntervalMinutes() const;
-    void WriteHangUpChoice(int choice) const;
-    void WriteIntervalText(const QString& text) const;
+    // The writes give false when the file could not be written (LastWriteError() says why).
+    bool WriteHangUpChoice(int choice) const;
+    bool WriteIntervalText(const QString& text) const;
 
     // (ID, password), each "" when missing, each at most 255 bytes.
     std::pair<QString, QString> LoadSavedAccount() const;
     // Saving: NAME, NAME2, then NAME3 = "1". Not saving: only NAME3 = "0".
-    void StoreAccount(const QString& id, const QString& password, bool save) const;
+    bool StoreAccount(const QString& id, const QString& password, bool save) const;
 
     // Longest value a "vbmail.ini" line gives, in characters.
     static constexpr int ServerValueLimit = 100;

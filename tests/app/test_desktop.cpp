@@ -132,6 +132,17 @@ private:
     }
 
     QString programDir() const { return m_root.filePath(QStringLiteral("program")); }
+    QProcessEnvironment programEnvironment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), m_bus->address());
+        env.insert(QStringLiteral("PELLOWAY_PROC_ROOT"), m_proc.root());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_root.filePath(QStringLiteral("run")));
+        env.insert(QStringLiteral("HOME"), m_root.filePath(QStringLiteral("home")));
+        env.remove(QStringLiteral("XDG_CONFIG_HOME"));
+        return env;
+    }
     QString workDir() const { return m_root.filePath(QStringLiteral("work")); }
 
     void startProgram()
@@ -139,11 +150,7 @@ private:
         m_program = std::make_unique<QProcess>();
         m_program->setWorkingDirectory(workDir());
         m_program->setProcessChannelMode(QProcess::ForwardedChannels);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), m_bus->address());
-        env.insert(QStringLiteral("PELLOWAY_PROC_ROOT"), m_proc.root());
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        m_program->setProcessEnvironment(env);
+        m_program->setProcessEnvironment(programEnvironment());
         m_program->start(programDir() + QStringLiteral("/pelloway"), {});
     }
 
@@ -196,7 +203,10 @@ private:
     {
         QDir root(m_root.path());
         const QString built = QCoreApplication::applicationDirPath();
-        if (!root.mkpath(QStringLiteral("program/★MailData")) ||
+        if (!root.mkpath(QStringLiteral("run")) || !root.mkpath(QStringLiteral("home")) ||
+            !QFile::setPermissions(m_root.filePath(QStringLiteral("run")),
+                                   QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner) ||
+            !root.mkpath(QStringLiteral("program/★MailData")) ||
             !root.mkpath(QStringLiteral("program/Sound")) || !root.mkpath(QStringLiteral("work")))
             return false;
         if (!QFile::copy(built + QStringLiteral("/pelloway"), programDir() + QStringLiteral("/pelloway")))
@@ -316,6 +326,36 @@ private slots:
 
         // Nothing was deleted on the server.
         QCOMPARE(m_mail->messageFiles(), 3);
+    }
+
+    // Started again while it runs, the program brings the running main window to the front
+    // and ends with 0; one copy goes on.
+    void secondStartRaisesTheFirst()
+    {
+        QVERIFY(m_program && m_program->state() == QProcess::Running);
+        const QString main = findWindow(QStringLiteral("Pelloway"), 5000);
+        QVERIFY(!main.isEmpty());
+        QWidget cover;
+        cover.setWindowTitle(QStringLiteral("cover"));
+        cover.setGeometry(windowGeometry(main).adjusted(-40, -40, 40, 40));
+        cover.show();
+        const QString coverId = findWindow(QStringLiteral("cover"), 5000);
+        QVERIFY(!coverId.isEmpty());
+        RunProgram(QStringLiteral("xdotool"),
+                   {QStringLiteral("windowactivate"), QStringLiteral("--sync"), coverId});
+        QTRY_COMPARE(RunProgram(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")}), coverId);
+
+        QProcess second;
+        second.setWorkingDirectory(workDir());
+        second.setProcessEnvironment(programEnvironment());
+        second.start(programDir() + QStringLiteral("/pelloway"), {});
+        QVERIFY(second.waitForFinished(30000));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(RunProgram(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")}),
+                                  main, 5000);
+        QCOMPARE(m_program->state(), QProcess::Running);
+        shot(QStringLiteral("6-raised"));
     }
 
     void silentServerLeavesTheWindowAlive()

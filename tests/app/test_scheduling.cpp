@@ -2,6 +2,7 @@
 // and the banner, driven by calling the handlers (no waiting), with a mail library that
 // only counts connections. Also: the interval survives the end of the program.
 
+#include "app/EndingSignals.h"
 #include "app/MainForm.h"
 #include "mail/CheckCycle.h"
 #include "platform/Mci.h"
@@ -11,14 +12,20 @@
 #include "settings/IdPassForm.h"
 #include "settings/OptionForm.h"
 #include "settings/SettingsFiles.h"
+#include "support/BoxAnswerer.h"
 #include "support/StandIns.h"
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
+#include <map>
 
 using namespace pelloway;
 using test::ReadBytes;
@@ -37,6 +44,7 @@ struct Rig
     NoRas ras;
     HiddenCharacterWindow character;
     int ended = 0;
+    QStringList failureLines;
     std::unique_ptr<MainForm> form;
 
     Rig() { makeForm(); }
@@ -45,7 +53,7 @@ struct Rig
         form = std::make_unique<MainForm>(files, MainFormServices{pop3, mci, ras, character});
         form->endProgramHook = [this] { ++ended; };
         form->checkCycle().wait = [](int) {};
-        form->checkCycle().failureLine = [](const QString&) {};
+        form->checkCycle().failureLine = [this](const QString& line) { failureLines << line; };
         form->values().PopServer = QStringLiteral("pop.test");
     }
 
@@ -84,8 +92,8 @@ class TestScheduling : public QObject
     Q_OBJECT
 private slots:
     // From start-up (counters "Text1"/"Text4", i.e. 0), a counted minute takes 61 ticks; a
-    // positive interval fires when the minute counter is at or past it, and the next
-    // counting tick counts afresh. Zero and negative intervals never fire.
+    // positive interval fires at the counted minute that brings the count to or past it, and
+    // the count starts again from 0 there. Zero and negative intervals never fire.
     void cadence_data()
     {
         QTest::addColumn<QString>("interval");
@@ -145,36 +153,58 @@ private slots:
         }
     }
 
-    // Lowering the interval below the current count fires at the next trigger tick, and the
-    // next counting tick starts afresh.
-    void loweringTheInterval()
+    // Changes of the interval while counting, second by second. A change keeps the counters
+    // and never starts a check by itself: only a counted minute (every 61st tick) can, when
+    // its count is at or past the interval, and then the count starts again from 0. Keys are
+    // typed one by one into the open dialog, so partial values ("1" on the way to "10") pass
+    // through the interval.
+    void intervalChanges_data()
     {
-        Rig rig;
-        MainForm& form = *rig.form;
-        form.setForm()->SetIntervalText(QStringLiteral("10"));
-        QCOMPARE(rig.run(244), QList<int>{});
-        QCOMPARE(form.Text1->text(), QStringLiteral("4"));
-
-        form.setForm()->SetIntervalText(QStringLiteral("3"));
-        form.Timer1_Timer();
-        QCOMPARE(rig.pop3.connects, 1);
-        form.Timer1_Timer(); // the count stands until the next counting tick: no second check
-        QCOMPARE(rig.pop3.connects, 1);
-        QCOMPARE(rig.run(1), QList<int>{}); // the 245th counting tick resets the count
-        QCOMPARE(form.Text1->text(), QStringLiteral("0"));
-        QCOMPARE(rig.run(200), QList<int>{427});
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<int>("before");   // seconds run with the first interval
+        QTest::addColumn<QString>("keys"); // typed after select-all, one key at a time
+        QTest::addColumn<int>("after");
+        QTest::addColumn<QList<int>>("checks");
+        QTest::newRow("lowered below the count: next counted minute, then every 3")
+            << "10" << 244 << "3" << 300 << QList<int>{305, 488};
+        QTest::newRow("lowered to the count: next counted minute")
+            << "10" << 200 << "3" << 250 << QList<int>{244, 427};
+        QTest::newRow("raised past the count: waits for it") << "3" << 150 << "4" << 100 << QList<int>{244};
+        QTest::newRow("\"1\" on the way to \"10\" at a count of 2")
+            << "5" << 150 << "10" << 500 << QList<int>{610};
+        QTest::newRow("\"1\" left standing at a count of 2: next counted minute")
+            << "5" << 150 << "1" << 130 << QList<int>{183, 244};
+        QTest::newRow("1.5 typed at a count of 3: next counted minute, every 2 after")
+            << "10" << 190 << "1.5" << 300 << QList<int>{244, 366, 488};
     }
-
-    // A change of the interval keeps the counters; raising it past the count defers the check.
-    void raisingTheInterval()
+    void intervalChanges()
     {
+        QFETCH(QString, first);
+        QFETCH(int, before);
+        QFETCH(QString, keys);
+        QFETCH(int, after);
+        QFETCH(QList<int>, checks);
         Rig rig;
         MainForm& form = *rig.form;
-        form.setForm()->SetIntervalText(QStringLiteral("3"));
-        QCOMPARE(rig.run(150), QList<int>{});
-        QCOMPARE(form.Text1->text(), QStringLiteral("2"));
-        form.setForm()->SetIntervalText(QStringLiteral("4"));
-        QCOMPARE(rig.run(100), QList<int>{244});
+        form.setForm().show();
+        QLineEdit* box = form.setForm()->Text2;
+        test::Retype(box, first);
+        QCOMPARE(rig.run(before), QList<int>{});
+        const QString countBefore = form.Text1->text();
+
+        box->setFocus();
+        box->selectAll();
+        for (const QChar key : keys) {
+            QTest::keyClicks(box, QString(key));
+            for (int i = 0; i < 10; ++i)
+                form.Timer1_Timer(); // a second of trigger ticks between two keys
+            QCOMPARE(rig.pop3.connects, 0);
+        }
+        QCOMPARE(box->text(), keys);
+        QCOMPARE(form.Text1->text(), countBefore); // the change kept the counters
+        QCOMPARE(rig.run(after), checks);
+        for (const int second : checks)
+            QCOMPARE_GE(second, before + 1);
     }
 
     // Trigger ticks that arrive while a check waits on its report start nothing more.
@@ -279,6 +309,10 @@ private slots:
         QTest::addColumn<QString>("how");
         QTest::newRow("main window closed") << "close";
         QTest::newRow("character window's right click") << "end";
+        QTest::newRow("SIGTERM") << "SIGTERM";
+        QTest::newRow("SIGINT") << "SIGINT";
+        QTest::newRow("SIGHUP") << "SIGHUP";
+        QTest::newRow("the session ends") << "session";
     }
     void endingKeepsTheInterval()
     {
@@ -294,10 +328,20 @@ private slots:
         QTest::mouseClick(dialog->Check1, Qt::LeftButton);
         QCOMPARE(rig.files.ReadIntervalMinutes(), 0); // a positive interval is not written while typing
 
-        if (how == u"close")
+        const std::map<QString, int> signalNumbers{
+            {"SIGTERM", SIGTERM}, {"SIGINT", SIGINT}, {"SIGHUP", SIGHUP}};
+        if (how == u"close") {
             QVERIFY(form.close());
-        else
+        } else if (how == u"end") {
             form.EndProgram();
+        } else if (how == u"session") {
+            form.EndForSession();
+        } else {
+            const EndingSignals endingSignals([&](int) { form.EndForSession(); });
+            QCOMPARE(::raise(signalNumbers.at(how)), 0);
+            QCOMPARE(rig.ended, 0); // nothing is done inside the handler
+            QTRY_COMPARE(rig.ended, 1);
+        }
         QCOMPARE(rig.ended, 1);
         QCOMPARE(ReadBytes(rig.files.iniPath()), QByteArray("[EXEINI]\r\nNUMBER2=7\r\nNUMBER=1\r\n"));
 
@@ -308,6 +352,62 @@ private slots:
         QCOMPARE(rig.form->Text5->text(), QStringLiteral("7"));
         QVERIFY(rig.form->Timer3->isActive());
         QCOMPARE(rig.form->HangUpChoice(), 1);
+    }
+
+    // A main window closed while ini.ini cannot be written: the box names it, the program goes
+    // on with the dialog in front holding what was typed. The end of the session (a signal)
+    // ends it anyway, saying why on standard error only.
+    void failedSaveAtTheEnd()
+    {
+        Rig rig;
+        MainForm& form = *rig.form;
+        QVERIFY(QDir().mkpath(rig.files.iniPath()));
+        test::BoxAnswerer answerer(QMessageBox::Ok);
+        form.setForm().show();
+        SetForm* dialog = form.setForm().loadedForm();
+        test::Retype(dialog->Text2, QStringLiteral("7"));
+
+        QVERIFY(!form.close());
+        QCOMPARE(rig.ended, 0);
+        QCOMPARE(answerer.seen.size(), 1);
+        QVERIFY(answerer.seen.first().contains(QDir::toNativeSeparators(rig.files.iniPath())));
+        QCOMPARE(form.setForm().loadedForm(), dialog);
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(dialog->Text2->text(), QStringLiteral("7"));
+        form.EndProgram(); // the bird's right click: the same
+        QCOMPARE(rig.ended, 0);
+        QCOMPARE(answerer.seen.size(), 2);
+
+        form.EndForSession();
+        QCOMPARE(rig.ended, 1);
+        QCOMPARE(answerer.seen.size(), 2);
+        QVERIFY(QFileInfo(rig.files.iniPath()).isDir());
+    }
+
+    // The main window's tooltip tells when the last check ran, its result and why it failed,
+    // in the words of the standard-error line.
+    void tooltipTellsTheLastCheck()
+    {
+        Rig rig;
+        MainForm& form = *rig.form;
+        QVERIFY(!form.toolTip().contains(u"結果"));
+        const QRegularExpression time(
+            QStringLiteral("最後のチェック: \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\n"));
+
+        form.Picture7_Click();
+        QCOMPARE(rig.failureLines.size(), 1);
+        QVERIFY2(form.toolTip().contains(time), qPrintable(form.toolTip()));
+        QVERIFY2(
+            form.toolTip().endsWith(QStringLiteral("結果: メールサーバーに接続できませんでした。\n理由: ") +
+                                    rig.failureLines.last()),
+            qPrintable(form.toolTip()));
+
+        form.values().PopServer.clear();
+        form.Picture7_Click();
+        QCOMPARE(rig.failureLines.size(), 2);
+        QVERIFY2(form.toolTip().endsWith(QStringLiteral("結果: POP3サーバーが設定されていません。\n理由: ") +
+                                         rig.failureLines.last()),
+                 qPrintable(form.toolTip()));
     }
 };
 

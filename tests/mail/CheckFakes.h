@@ -126,6 +126,15 @@ public:
     int HangUpChoice() override { return hangUpChoice; }
     void Command5_Click() override { m_log.append(QStringLiteral("hangup")); }
     void ShowCharacterWindow() override { m_log.append(QStringLiteral("character")); }
+    // What the last check ended with (the main window's tooltip shows it).
+    void CheckFinished(const QString& result, const QString& failureLine) override
+    {
+        ++finished;
+        lastResult = result;
+        lastFailureLine = failureLine;
+    }
+    int finished = 0;
+    QString lastResult, lastFailureLine;
 
 private:
     QStringList& m_log;

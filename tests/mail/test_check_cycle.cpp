@@ -193,6 +193,12 @@ private slots:
 
         QCOMPARE(rig.log, expected);
         QCOMPARE(rig.failures.size(), failureLines);
+        // The result as the report shows it, and the first failure as written out.
+        const QString report = expected.filter(QStringLiteral("report 1000 ")).value(0).mid(12);
+        QCOMPARE(rig.host.finished, 1);
+        QCOMPARE(rig.host.lastResult,
+                 report.endsWith(u'|') ? report.chopped(1) : QString(report).replace(u'|', u' '));
+        QCOMPARE(rig.host.lastFailureLine, rig.failures.value(0));
         QVERIFY(!rig.cycle.IsRunning());
         QVERIFY(!rig.cycle.msgForm().isLoaded());
     }

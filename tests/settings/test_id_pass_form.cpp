@@ -5,15 +5,20 @@
 #include "settings/DialogTyping.h"
 #include "settings/IdPassForm.h"
 #include "settings/SettingsFiles.h"
+#include "support/BoxAnswerer.h"
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <cerrno>
+#include <cstring>
 
 using namespace pelloway;
 using test::ReadBytes;
@@ -194,6 +199,28 @@ private slots:
         QTest::keyClick(form->PassText, Qt::Key_C, Qt::ControlModifier);
         QTest::keyClick(form->PassText, Qt::Key_X, Qt::ControlModifier);
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("before"));
+    }
+
+    // A folder in iniIdPass.ini's place: OK shows a box naming the file and the reason, and the
+    // dialog stays open with what was typed.
+    void failedSaveKeepsTheDialog()
+    {
+        m_form->show();
+        IdPassForm* form = m_form->loadedForm();
+        test::Retype(form->IdText, QStringLiteral("taro"));
+        test::Retype(form->PassText, QStringLiteral("secret"));
+        QTest::mouseClick(form->Check1, Qt::LeftButton);
+        QVERIFY(QDir().mkpath(file()));
+        test::BoxAnswerer answerer(QMessageBox::Ok);
+        QTest::mouseClick(form->OKCommand, Qt::LeftButton);
+        QCOMPARE(answerer.seen.size(), 1);
+        QVERIFY2(answerer.seen.first().contains(QDir::toNativeSeparators(file())),
+                 qPrintable(answerer.seen.first()));
+        QVERIFY2(answerer.seen.first().contains(QString::fromLocal8Bit(std::strerror(EISDIR))),
+                 qPrintable(answerer.seen.first()));
+        QVERIFY(m_form->isLoaded());
+        QVERIFY(form->isVisible());
+        QVERIFY(QFileInfo(file()).isDir());
     }
 
     void refusesWhatTheFileCannotHold()

@@ -5,14 +5,19 @@
 #include "settings/DialogTyping.h"
 #include "settings/OptionForm.h"
 #include "settings/SettingsFiles.h"
+#include "support/BoxAnswerer.h"
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <cerrno>
+#include <cstring>
 
 using namespace pelloway;
 using test::ReadBytes;
@@ -171,6 +176,27 @@ private slots:
         m_form->show();
         QCOMPARE(m_form->get().SmtpText->text(), QStringLiteral("old.smtp"));
         QVERIFY(!m_form->get().ApopCheck->isChecked());
+    }
+
+    // A folder in vbmail.ini's place: OK shows a box naming the file and the reason, and the
+    // dialog stays open with what was typed.
+    void failedSaveKeepsTheDialog()
+    {
+        m_form->show();
+        OptionForm* form = m_form->loadedForm();
+        test::Retype(form->Pop3Text, QStringLiteral("new.pop"));
+        QVERIFY(QFile::remove(vbmail()));
+        QVERIFY(QDir().mkpath(vbmail()));
+        test::BoxAnswerer answerer(QMessageBox::Ok);
+        QTest::mouseClick(form->OkCommand, Qt::LeftButton);
+        QCOMPARE(answerer.seen.size(), 1);
+        QVERIFY2(answerer.seen.first().contains(QDir::toNativeSeparators(vbmail())),
+                 qPrintable(answerer.seen.first()));
+        QVERIFY2(answerer.seen.first().contains(QString::fromLocal8Bit(std::strerror(EISDIR))),
+                 qPrintable(answerer.seen.first()));
+        QVERIFY(m_form->isLoaded());
+        QVERIFY(form->isVisible());
+        QVERIFY(QFileInfo(vbmail()).isDir());
     }
 
     void refusesWhatTheFileCannotHold()

@@ -6,9 +6,11 @@
 #include "settings/DialogTyping.h"
 #include "settings/SetForm.h"
 #include "settings/SettingsFiles.h"
+#include "support/BoxAnswerer.h"
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
@@ -16,6 +18,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <cerrno>
+#include <cstring>
 
 using namespace pelloway;
 using test::ReadBytes;
@@ -272,17 +276,53 @@ private slots:
         QCOMPARE(m_host->indicator, indicatorAfterReload);
     }
 
-    void closeWithoutDataFolderComesBackEmpty()
+    // A close whose save fails says which file and why, and the dialog stays open with what
+    // was typed; whatever stood in the file's place is untouched.
+    void failedSaveKeepsTheDialog_data()
     {
-        test::AppFolder bare(false);
-        SettingsFiles files(bare.path(), bare.file(QStringLiteral("vbmail.ini")));
+        QTest::addColumn<bool>("dataFolder");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("no data folder") << false << QString::fromLocal8Bit(std::strerror(ENOENT));
+        QTest::newRow("a folder in ini.ini's place") << true << QString::fromLocal8Bit(std::strerror(EISDIR));
+    }
+    void failedSaveKeepsTheDialog()
+    {
+        QFETCH(bool, dataFolder);
+        QFETCH(QString, reason);
+        test::AppFolder app(dataFolder);
+        SettingsFiles files(app.path(), app.file(QStringLiteral("vbmail.ini")));
+        if (dataFolder) {
+            QVERIFY(QDir().mkpath(files.iniPath()));
+            QVERIFY(WriteBytes(files.iniPath() + QStringLiteral("/keep"), "kept"));
+        }
         FormHolder<SetForm> holder([&] { return new SetForm(files, *m_host); });
         holder.show();
         test::Retype(holder->Text2, QStringLiteral("9"));
         QTest::mouseClick(holder->Check1, Qt::LeftButton);
+
+        test::BoxAnswerer answerer(QMessageBox::Ok);
+        QVERIFY(!holder->close());
+        QCOMPARE(answerer.seen.size(), 1);
+        const QStringList box = answerer.seen.first().split(u'|');
+        QCOMPARE(box.value(0), QStringLiteral("エラー"));
+        QVERIFY2(box.value(1).contains(QDir::toNativeSeparators(files.iniPath())), qPrintable(box.value(1)));
+        QVERIFY2(box.value(1).contains(reason), qPrintable(box.value(1)));
+        QVERIFY(holder.isLoaded());
+        QVERIFY(holder->isVisible());
+        QCOMPARE(holder->IntervalText(), QStringLiteral("9"));
+        QCOMPARE(holder->HangUpChoice(), 1);
+        if (dataFolder)
+            QCOMPARE(ReadBytes(files.iniPath() + QStringLiteral("/keep")), QByteArray("kept"));
+
+        // Once the file can be written, the same close saves what was kept.
+        if (dataFolder)
+            QVERIFY(QDir(files.iniPath()).removeRecursively());
+        else
+            QVERIFY(QDir().mkpath(app.dataPath()));
         QVERIFY(holder->close());
-        QCOMPARE(holder->IntervalText(), QStringLiteral("0"));
-        QCOMPARE(holder->HangUpChoice(), 0);
+        QCOMPARE(answerer.seen.size(), 1);
+        QCOMPARE(files.ReadIntervalMinutes(), 9);
+        QCOMPARE(files.ReadHangUpChoice(), 1);
     }
 
     // unload() is the program's discard: no close step, nothing written.

@@ -1,0 +1,151 @@
+// The built program as a desktop starts and ends it, with its own home, configuration and
+// runtime folders: --help and --version, the per-user folders of a build, one copy per data
+// folder, and the ending signals.
+
+#include "support/TestSupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+
+using namespace pelloway;
+using test::ReadBytes;
+using test::WriteBytes;
+
+namespace {
+
+struct Desk
+{
+    QTemporaryDir root;
+    QString dir(const QString& name) const { return root.filePath(name); }
+    QString config() const { return dir(QStringLiteral("config")) + QStringLiteral("/pelloway"); }
+    QString ini() const { return config() + QStringLiteral("/★MailData/ini.ini"); }
+
+    Desk()
+    {
+        for (const char* name : {"home", "config", "run", "work"})
+            QDir().mkpath(dir(QString::fromLatin1(name)));
+        QFile::setPermissions(dir(QStringLiteral("run")),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    std::unique_ptr<QProcess> start(const QStringList& arguments = {}) const
+    {
+        auto p = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), dir(QStringLiteral("home")));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir(QStringLiteral("run")));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        p->setProcessEnvironment(env);
+        p->setWorkingDirectory(dir(QStringLiteral("work")));
+        p->start(QCoreApplication::applicationDirPath() + QStringLiteral("/pelloway"), arguments);
+        return p;
+    }
+
+    // The running copy listens once its window is up.
+    bool listening() const
+    {
+        return !QDir(dir(QStringLiteral("run")))
+                    .entryList({QStringLiteral("pelloway-*.socket")}, QDir::System)
+                    .isEmpty();
+    }
+};
+
+bool endsWithin(QProcess& p, int ms)
+{
+    if (p.waitForFinished(ms))
+        return true;
+    p.kill();
+    p.waitForFinished();
+    return false;
+}
+
+} // namespace
+
+class TestSessionProcess : public QObject
+{
+    Q_OBJECT
+private slots:
+    // Answered on standard output at once: no window, no files.
+    void answersAndExits_data()
+    {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<QString>("start");
+        QTest::newRow("--help") << "--help"
+                                << "Usage: pelloway";
+        QTest::newRow("--version") << "--version"
+                                   << "pelloway 1.";
+    }
+    void answersAndExits()
+    {
+        QFETCH(QString, argument);
+        QFETCH(QString, start);
+        Desk desk;
+        const auto p = desk.start({argument});
+        QVERIFY(endsWithin(*p, 20000));
+        QCOMPARE(p->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p->exitCode(), 0);
+        QVERIFY(QString::fromLocal8Bit(p->readAllStandardOutput()).startsWith(start));
+        QVERIFY(!QFileInfo::exists(desk.config()));
+    }
+
+    // The build's program keeps its files in the per-user folder, none in the working
+    // directory; a second start finds the first and ends with 0, leaving one copy running.
+    void secondStartEndsAndTheFirstRuns()
+    {
+        Desk desk;
+        const auto first = desk.start();
+        QVERIFY(first->waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(desk.listening(), 30000);
+        QVERIFY(QFileInfo(desk.config() + QStringLiteral("/★MailData/infant.gif")).isFile());
+
+        const auto second = desk.start();
+        QVERIFY(endsWithin(*second, 40000));
+        QCOMPARE(second->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second->exitCode(), 0);
+        QCOMPARE(first->state(), QProcess::Running);
+
+        first->terminate();
+        QVERIFY(endsWithin(*first, 20000));
+        QCOMPARE(first->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(first->exitCode(), 0);
+        QCOMPARE(QDir(desk.dir(QStringLiteral("work"))).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                 QStringList());
+        QVERIFY(!desk.listening()); // the socket went with it
+    }
+
+    // Each ending signal runs the close box's path: the settings are written (the hang-up
+    // choice joins the interval in ini.ini) and the program ends normally with 0.
+    void signalsEndLikeTheCloseBox_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+    }
+    void signalsEndLikeTheCloseBox()
+    {
+        QFETCH(int, signal);
+        Desk desk;
+        QVERIFY(QDir().mkpath(desk.config() + QStringLiteral("/★MailData")));
+        QVERIFY(WriteBytes(desk.ini(), "[EXEINI]\r\nNUMBER2=5\r\n"));
+        const auto p = desk.start();
+        QVERIFY(p->waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(desk.listening(), 30000);
+        QCOMPARE(ReadBytes(desk.ini()), QByteArray("[EXEINI]\r\nNUMBER2=5\r\n"));
+        QCOMPARE(::kill(pid_t(p->processId()), signal), 0);
+        QVERIFY(endsWithin(*p, 20000));
+        QCOMPARE(p->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p->exitCode(), 0);
+        QCOMPARE(ReadBytes(desk.ini()), QByteArray("[EXEINI]\r\nNUMBER2=5\r\nNUMBER=0\r\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSessionProcess)
+#include "test_session_process.moc"

@@ -1,0 +1,160 @@
+// The program in a Wayland session: a headless Weston with Xwayland, WAYLAND_DISPLAY and
+// XDG_SESSION_TYPE set as a desktop sets them. Unless the user chose a platform, the
+// program's windows are X11 clients (through Xwayland), and the bird's window carries its
+// shape. Each row runs its own compositor in its own runtime folder.
+
+#include "support/TestSupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// Runs a command on the compositor's X display; its standard output, trimmed.
+QString onDisplay(const QString& display, const QString& program, const QStringList& args)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), display);
+    p.setProcessEnvironment(env);
+    p.start(program, args);
+    if (!p.waitForFinished(10000)) {
+        p.kill();
+        p.waitForFinished();
+    }
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+QString findWindow(const QString& display, const QString& name)
+{
+    return onDisplay(display, QStringLiteral("xdotool"),
+                     {QStringLiteral("search"), QStringLiteral("--name"), u'^' + name + u'$'})
+        .section(u'\n', 0, 0);
+}
+
+void stop(QProcess& p)
+{
+    if (p.state() == QProcess::NotRunning)
+        return;
+    p.terminate();
+    if (!p.waitForFinished(10000)) {
+        p.kill();
+        p.waitForFinished();
+    }
+}
+
+// Stops a process however the test leaves.
+struct StopAtEnd
+{
+    QProcess& process;
+    ~StopAtEnd() { stop(process); }
+};
+
+} // namespace
+
+class TestWayland : public QObject
+{
+    Q_OBJECT
+private slots:
+    void windows_data()
+    {
+        QTest::addColumn<QString>("platform"); // QT_QPA_PLATFORM; null: unset
+        QTest::addColumn<bool>("x11");
+        QTest::newRow("no choice: X11 through Xwayland") << QString() << true;
+        QTest::newRow("the user's choice of Wayland stays") << QStringLiteral("wayland") << false;
+    }
+    void windows()
+    {
+        QFETCH(QString, platform);
+        QFETCH(bool, x11);
+        QTemporaryDir root;
+        QDir(root.path()).mkpath(QStringLiteral("run"));
+        QDir(root.path()).mkpath(QStringLiteral("home"));
+        const QString runtime = root.filePath(QStringLiteral("run"));
+        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+        QProcess weston;
+        const StopAtEnd westonStops{weston};
+        QProcessEnvironment westonEnv = QProcessEnvironment::systemEnvironment();
+        westonEnv.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+        westonEnv.remove(QStringLiteral("DISPLAY"));
+        westonEnv.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        weston.setProcessEnvironment(westonEnv);
+        weston.setProcessChannelMode(QProcess::MergedChannels);
+        weston.start(QStringLiteral("weston"),
+                     {QStringLiteral("--backend=headless-backend.so"), QStringLiteral("--xwayland"),
+                      QStringLiteral("--socket=wayland-test"), QStringLiteral("--idle-time=0")});
+        QVERIFY2(weston.waitForStarted(), "weston is missing (package weston, in the test set)");
+        QString log;
+        const QRegularExpression listening(QStringLiteral("xserver listening on display (:\\d+)"));
+        QRegularExpressionMatch match;
+        QVERIFY2(QTest::qWaitFor(
+                     [&] {
+                         log += QString::fromLocal8Bit(weston.readAll());
+                         match = listening.match(log);
+                         return match.hasMatch() || weston.state() == QProcess::NotRunning;
+                     },
+                     20000) &&
+                     match.hasMatch(),
+                 qPrintable(log));
+        const QString display = match.captured(1);
+
+        QProcess program;
+        const StopAtEnd programStops{program};
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+        env.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wayland-test"));
+        env.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
+        env.insert(QStringLiteral("DISPLAY"), display);
+        env.insert(QStringLiteral("HOME"), root.filePath(QStringLiteral("home")));
+        env.remove(QStringLiteral("XDG_CONFIG_HOME"));
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        if (!platform.isNull())
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+        env.insert(QStringLiteral("WAYLAND_DEBUG"),
+                   QStringLiteral("client")); // a Wayland window names itself
+        program.setProcessChannelMode(QProcess::MergedChannels);
+        program.setProcessEnvironment(env);
+        program.setWorkingDirectory(root.path());
+        program.start(QCoreApplication::applicationDirPath() + QStringLiteral("/pelloway"), {});
+        QVERIFY(program.waitForStarted());
+        // The main window appears as an X11 window, or as a Wayland one that names itself.
+        QString main;
+        QString said;
+        QVERIFY2(QTest::qWaitFor(
+                     [&] {
+                         said += QString::fromLocal8Bit(program.readAll());
+                         main = findWindow(display, QStringLiteral("Pelloway"));
+                         return !main.isEmpty() || said.contains(QStringLiteral("set_title(\"Pelloway\")")) ||
+                                program.state() == QProcess::NotRunning;
+                     },
+                     30000),
+                 "no main window");
+        QCOMPARE(program.state(), QProcess::Running);
+        const QString bird = findWindow(display, QStringLiteral("Form1"));
+        QCOMPARE(!main.isEmpty(), x11);
+        QCOMPARE(!bird.isEmpty(), x11);
+        if (x11) {
+            // The bird's 32 x 32 window is cut to the bird: its bounding shape is smaller.
+            const QString shape = onDisplay(display, QStringLiteral("xwininfo"),
+                                            {QStringLiteral("-shape"), QStringLiteral("-id"), bird});
+            const QRegularExpressionMatch extents =
+                QRegularExpression(QStringLiteral("Window shape extents:\\s+(\\d+)x(\\d+)")).match(shape);
+            QVERIFY2(extents.hasMatch(), qPrintable(shape));
+            QVERIFY2(extents.captured(1).toInt() < 32 || extents.captured(2).toInt() < 32, qPrintable(shape));
+            QVERIFY(shape.contains(QStringLiteral("Width: 32")));
+        }
+
+        stop(program);
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+        stop(weston);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWayland)
+#include "test_wayland.moc"
