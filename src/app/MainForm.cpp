@@ -5,6 +5,7 @@
 #include "character/CharacterWindow.h"
 #include "mail/CheckCycle.h"
 #include "mail/Pop3Library.h"
+#include "platform/BannerStrip.h"
 #include "platform/Fonts.h"
 #include "platform/Mci.h"
 #include "platform/Ras.h"
@@ -121,6 +122,7 @@ void MainForm::buildControls()
     QPalette green = Label1->palette();
     green.setColor(QPalette::WindowText, QColor(0x00, 0xFF, 0x00));
     Label1->setPalette(green);
+    m_bannerStrip = std::make_unique<PaintedBannerStrip>(Label1);
 
     const QString blue = QStringLiteral("color: #0000ff; background: transparent;");
     Label2_1 = new QLabel(QStringLiteral("ON"), Picture4);
@@ -349,7 +351,12 @@ void MainForm::Timer3_Timer()
 void MainForm::Timer4_Timer()
 {
     m_label1Left = NextBannerLeft(m_label1Left);
-    Label1->move(TwipsToPixels(m_label1Left), Label1->y());
+    m_bannerStrip->MoveCaption(TwipsToPixels(m_label1Left)); // moves Label1
+}
+
+void MainForm::SetBannerStrip(std::unique_ptr<BannerStrip> strip)
+{
+    m_bannerStrip = std::move(strip);
 }
 
 unsigned MainForm::mci(QByteArrayView command)

@@ -24,6 +24,7 @@ class QTimer;
 
 namespace pelloway {
 
+class BannerStrip;
 class CharacterWindow;
 class CheckCycle;
 class IdPassForm;
@@ -111,6 +112,9 @@ public:
     const StatusReply& statusReply() const { return m_statusReply; }
     QString shownPicture() const { return m_shownPicture; }
     int label1Left() const { return m_label1Left; }
+    // Who draws the banner strip; Qt's painting unless the platform offers better.
+    void SetBannerStrip(std::unique_ptr<BannerStrip> strip);
+    BannerStrip& bannerStrip() { return *m_bannerStrip; }
 
     // SetFormHost
     void SetIntervalIndicator(const QString& onOff) override;
@@ -190,6 +194,7 @@ private:
     std::unique_ptr<CheckCycle> m_check;
     StatusReply m_statusReply;
     QMovie* m_movie = nullptr;
+    std::unique_ptr<BannerStrip> m_bannerStrip;
     QString m_shownPicture;
     int m_label1Left = 0;
     bool m_ending = false;

@@ -6,9 +6,11 @@
 #include "platform/Mci.h"
 #include "platform/mci/FluidSynthMci.h"
 #include "platform/ras/SystemRas.h"
+#include "platform/x11/X11BannerStrip.h"
 #include "settings/SettingsFiles.h"
 
 #include <QGuiApplication>
+#include <QLabel>
 #include <QScreen>
 #include <QSessionManager>
 
@@ -28,6 +30,7 @@ Program::Program(const ProgramFolders& folders)
 {
     m_mainForm =
         std::make_unique<MainForm>(*m_files, MainFormServices{*m_pop3, *m_mci, *m_ras, *m_character});
+    m_mainForm->SetBannerStrip(MakeBannerStrip(m_mainForm->Picture5, m_mainForm->Label1));
 }
 
 Program::~Program()

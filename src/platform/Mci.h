@@ -12,9 +12,10 @@ class Mci
 public:
     virtual ~Mci() = default;
 
-    // Sends one command (cp932 text). A command with a reply writes it, NUL-terminated and cut
-    // to the buffer, over the start of `reply`; the rest of the buffer keeps what it held. An
-    // empty span means no reply buffer. Returns 0 on success, otherwise an error code.
+    // Sends one command (cp932 text, except the path of an open command, which is in the file
+    // system's encoding and passed through unchanged). A command with a reply writes it, NUL-terminated and
+    // cut to the buffer, over the start of `reply`; the rest of the buffer keeps what it held. An empty span
+    // means no reply buffer. Returns 0 on success, otherwise an error code.
     virtual unsigned mciSendStringA(QByteArrayView command, std::span<char> reply) = 0;
 };
 

@@ -1,15 +1,18 @@
 #include "sound/Tune.h"
 
-#include "platform/Ansi.h"
 #include "platform/Runtime.h"
 
+#include <QFile>
 #include <cstring>
 
 namespace pelloway {
 
 QByteArray OpenTuneCommand(const QString& appFolder)
 {
-    return "open \"" + ToAnsi(AppendPath(appFolder, QStringLiteral("/Sound/Kouka.mid"))) + "\" alias bgm";
+    // The path goes as the file system spells it, whatever its characters: a folder named
+    // outside the ANSI code page still finds its tune.
+    return "open \"" + QFile::encodeName(AppendPath(appFolder, QStringLiteral("/Sound/Kouka.mid"))) +
+           "\" alias bgm";
 }
 
 bool ReportsStopped(const StatusReply& reply)

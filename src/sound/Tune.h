@@ -7,7 +7,8 @@
 
 namespace pelloway {
 
-// "open \"<application folder>/Sound/Kouka.mid\" alias bgm", the folder joined as reported.
+// "open \"<application folder>/Sound/Kouka.mid\" alias bgm", the folder joined as reported and
+// the path in the file system's encoding.
 QByteArray OpenTuneCommand(const QString& appFolder);
 
 // The one program-wide reply buffer of "status bgm mode". It is never cleared: a failed

@@ -1,17 +1,23 @@
 #include "app/MainForm.h"
 #include "platform/Ansi.h"
+#include "platform/Fonts.h"
 #include "settings/IdPassForm.h"
 #include "settings/OptionForm.h"
 #include "settings/SettingsFiles.h"
 #include "support/RecordingServices.h"
 #include "support/TestSupport.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QGlyphRun>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMovie>
+#include <QRawFont>
+#include <QSet>
 #include <QTest>
+#include <QTextLayout>
 #include <QTimer>
 
 using namespace pelloway;
@@ -48,8 +54,8 @@ private slots:
         form.Form_Load();
 
         QCOMPARE(f.services.log.entries(),
-                 QStringList({"character:show", "character:hide", "pop3:init", "pop3:option(1,8192)", "mci:stop bgm",
-                              "mci:close bgm"}));
+                 QStringList({"character:show", "character:hide", "pop3:init", "pop3:option(1,8192)",
+                              "mci:stop bgm", "mci:close bgm"}));
         QCOMPARE(form.Label2_1->text(), QStringLiteral("OFF"));
         QCOMPARE(form.Text5->text(), QStringLiteral("0"));
         QVERIFY(!form.Check3->isChecked());
@@ -73,7 +79,8 @@ private slots:
     void startWithSavedSettings()
     {
         Fixture f;
-        QVERIFY(test::WriteBytes(f.files.serverFilePath(), "SMTP=s\r\nPOP3=pop.example\r\nMAIL=m\r\nAPOP=1\r\n"));
+        QVERIFY(
+            test::WriteBytes(f.files.serverFilePath(), "SMTP=s\r\nPOP3=pop.example\r\nMAIL=m\r\nAPOP=1\r\n"));
         QVERIFY(test::WriteBytes(f.files.iniPath(), "[EXEINI]\r\nNUMBER=1\r\nNUMBER2=5\r\n"));
         f.files.StoreAccount(QStringLiteral("taro"), QStringLiteral("secret"), true);
         MainForm& form = f.make();
@@ -99,9 +106,12 @@ private slots:
         QTest::addColumn<QString>("id");
         QTest::addColumn<QString>("password");
         QTest::addColumn<bool>("shown");
-        QTest::newRow("both") << "a" << "b" << false;
-        QTest::newRow("no password") << "a" << "" << true;
-        QTest::newRow("no id") << "" << "b" << true;
+        QTest::newRow("both") << "a"
+                              << "b" << false;
+        QTest::newRow("no password") << "a"
+                                     << "" << true;
+        QTest::newRow("no id") << ""
+                               << "b" << true;
     }
     void accountDialogOpensWhenEitherFieldIsEmpty()
     {
@@ -112,6 +122,23 @@ private slots:
         f.files.StoreAccount(id, password, true);
         f.make().Form_Load();
         QCOMPARE(f.form->idPassForm().loadedForm()->isVisible(), shown);
+    }
+
+    // Japanese text in the desktop's own font (the menus) is drawn from the face that stands
+    // in for the design font, so the window loads one Japanese face, not two.
+    void japaneseTextTakesOneFace()
+    {
+        InstallFontSubstitutions();
+        QSet<QString> faces;
+        for (const QFont& font : {QApplication::font(), DesignFont(9), DesignFont(8.25, true)}) {
+            QTextLayout layout(QStringLiteral("ファイル画像インターバルチェック分"), font);
+            layout.beginLayout();
+            layout.createLine();
+            layout.endLayout();
+            for (const QGlyphRun& run : layout.glyphRuns())
+                faces.insert(run.rawFont().familyName().toLower());
+        }
+        QCOMPARE(faces, QSet<QString>{QStringLiteral("ipapgothic")});
     }
 
     void runTimeSizeAndLook()

@@ -60,7 +60,13 @@ struct Fixture
         return true;
     }
 
-    std::vector<int> peaks() const { return test::WindowPeaks(test::ReadBytes(wav)); }
+    // The device's output as heard. A closed tune's output ends on the device's own thread:
+    // letting the device go waits for that.
+    std::vector<int> peaks()
+    {
+        mci.reset();
+        return test::WindowPeaks(test::ReadBytes(wav));
+    }
 };
 
 } // namespace
@@ -74,6 +80,9 @@ private slots:
         Fixture f;
         QCOMPARE(f.open(f.tune), 0u);
         QCOMPARE(f.status(), QByteArray("stopped"));
+        // The output starts on the device's thread once the soundfont is loaded; from then on
+        // it is silent until play.
+        QTRY_VERIFY(QFile::exists(f.wav));
         QTest::qWait(300);
         QCOMPARE(f.send("play bgm"), 0u);
         QCOMPARE(f.status(), QByteArray("playing"));
@@ -147,10 +156,10 @@ private slots:
         QCOMPARE(f.status(), QByteArray("playing"));
         QVERIFY(f.waitForStopped());
         QCOMPARE(f.send("close bgm"), 0u);
+        QCOMPARE(f.send("close bgm"), MciError::InvalidDeviceId);
         const auto stretches = test::SoundStretches(f.peaks());
         QCOMPARE(stretches.size(), size_t(1));
         QVERIFY(stretches[0].length() >= TuneWindows - 10);
-        QCOMPARE(f.send("close bgm"), MciError::InvalidDeviceId);
     }
 
     void badFileFailsOpen_data()
@@ -238,6 +247,16 @@ private slots:
         Fixture f(options);
         QCOMPARE(f.open(f.tune), MciError::Hardware);
         QCOMPARE(f.status(), QByteArray("error"));
+    }
+
+    void missingLibraryFailsOpen()
+    {
+        FluidSynthOptions options;
+        options.library = QStringLiteral("libpelloway-no-such-synthesizer.so.1");
+        Fixture f(options);
+        QCOMPARE(f.open(f.tune), MciError::Hardware);
+        QCOMPARE(f.status(), QByteArray("error"));
+        QCOMPARE(f.send("play bgm"), MciError::InvalidDeviceId);
     }
 
     void endArrivesWithoutAnyAudioDriver()

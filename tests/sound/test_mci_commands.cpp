@@ -1,7 +1,9 @@
 // The command-string layer: the six command forms, one device per alias, the error codes and
 // the status reply, over a fake device that logs what it is asked to do.
 
+#include "ShortTune.h"
 #include "platform/mci/MciCommand.h"
+#include "platform/mci/MidiFile.h"
 #include "platform/mci/SequencerMci.h"
 
 #include <QStringList>
@@ -126,6 +128,50 @@ private slots:
         QVERIFY(world.log.isEmpty());
     }
 
+    // The tune's length in ticks read from the file itself, and what is not a complete file.
+    void midiTotalTicks_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("ticks");
+        const QByteArray pulse = test::PulseTune(4);
+        QTest::newRow("pulses") << pulse << 4 * 96;
+        QTest::newRow("one pulse") << test::PulseTune(1) << 96;
+        // Running status: a note-off as a note-on of velocity 0 without its status byte.
+        QTest::newRow("running status")
+            << test::MidiFile(QByteArray("\x00\x90\x3C\x40\x60\x3C\x00", 7), 0x20) << 0x80;
+        QTest::newRow("system exclusive")
+            << test::MidiFile(QByteArray("\x10\xF0\x03\x7E\x7F\xF7", 6), 0x10) << 0x20;
+        QByteArray twoTracks = test::MidiFile(QByteArray("\x00\xC0\x00", 3), 0x40);
+        twoTracks[11] = 2; // a second track, longer
+        twoTracks.append(test::MidiFile(QByteArray("\x7F\xC0\x00", 3), 0x7F).mid(14));
+        QTest::newRow("longest track") << twoTracks << 0xFE;
+        QByteArray withOther = pulse;
+        withOther.insert(14, QByteArray("XTRA\0\0\0\2ab", 10));
+        QTest::newRow("unknown chunk skipped") << withOther << 4 * 96;
+        QByteArray twoBytesDelta = test::MidiFile(QByteArray("\x81\x00\xC0\x00", 4), 0);
+        QTest::newRow("two-byte delta") << twoBytesDelta << 128;
+        QTest::newRow("empty") << QByteArray() << 0;
+        QTest::newRow("not MIDI") << QByteArray("Subject: hi\r\n\r\n") << 0;
+        QTest::newRow("header only") << pulse.left(14) << 0;
+        QTest::newRow("track cut short") << pulse.left(40) << 0;
+        QTest::newRow("no time at all") << test::MidiFile(QByteArray("\x00\xC0\x00", 3), 0) << 0;
+        QTest::newRow("data byte first") << test::MidiFile(QByteArray("\x00\x3C\x40", 3), 1) << 0;
+        QTest::newRow("delta too long")
+            << test::MidiFile(QByteArray("\xFF\xFF\xFF\xFF\x7F\xC0\x00", 7), 1) << 0;
+        QByteArray huge = pulse;
+        huge.replace(18, 4, "\x7F\xFF\xFF\xFF");
+        QTest::newRow("track claims 2 GB") << huge << 0;
+        QByteArray noTracks = pulse.left(14);
+        noTracks[11] = 0;
+        QTest::newRow("no tracks") << noTracks << 0;
+    }
+    void midiTotalTicks()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, ticks);
+        QCOMPARE(MidiTotalTicks(bytes), ticks);
+    }
+
     void commandSequences_data()
     {
         // Each command with its expected result, then what the devices were asked to do.
@@ -162,9 +208,10 @@ private slots:
                                  "open \"t.mid\" alias bgm"}
             << QList<unsigned>{0, 0, MciError::InvalidDeviceId, 0}
             << QStringList{"open:t.mid", "t.mid:closed", "open:t.mid", "t.mid:closed"};
-        QTest::newRow("path in the ANSI code page")
-            << QList<QByteArray>{"open \"/x/\x81\x9A/k.mid\" alias bgm"} << QList<unsigned>{0}
-            << QStringList{QStringLiteral("open:/x/★/k.mid"), QStringLiteral("/x/★/k.mid:closed")};
+        QTest::newRow("path as the file system spells it")
+            << QList<QByteArray>{"open \"/x/\xE2\x98\x85jos\xC3\xA9\xF0\x9F\x90\xA6/k.mid\" alias bgm"}
+            << QList<unsigned>{0}
+            << QStringList{QStringLiteral("open:/x/★josé🐦/k.mid"), QStringLiteral("/x/★josé🐦/k.mid:closed")};
     }
     void commandSequences()
     {

@@ -4,15 +4,17 @@
 
 #include "ShortTune.h"
 #include "app/MainForm.h"
-#include "support/StandIns.h"
-#include "platform/Ansi.h"
 #include "platform/Ras.h"
 #include "platform/mci/FluidSynthMci.h"
+#include "platform/mci/MciCommand.h"
 #include "settings/SettingsFiles.h"
 #include "sound/Tune.h"
+#include "support/StandIns.h"
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -68,6 +70,8 @@ struct Fixture
     HiddenCharacterWindow character;
     TuneLog tune;
     SettingsFiles files{app.path(), app.file(QStringLiteral("vbmail.ini"))};
+    QTemporaryDir out;
+    std::unique_ptr<Mci> device;
     std::unique_ptr<MainForm> form;
 
     MainForm& make()
@@ -76,7 +80,22 @@ struct Fixture
         form->endProgramHook = [] {};
         return *form;
     }
-    QByteArray openCommand() const { return "open \"" + ToAnsi(app.path()) + "/Sound/Kouka.mid\" alias bgm"; }
+    // The main window loaded over the real device, with a 300 ms tune as the shipped one,
+    // played into a WAV file.
+    MainForm& loadWithRealDevice(FluidSynthOptions options = {})
+    {
+        test::WriteBytes(app.file(QStringLiteral("Sound/Kouka.mid")), test::PulseTune(3));
+        options.renderWav = out.filePath(QStringLiteral("tune.wav"));
+        device = MakeFluidSynthMci(options);
+        tune.forward = device.get();
+        MainForm& loaded = make();
+        loaded.Form_Load();
+        return loaded;
+    }
+    QByteArray openCommand() const
+    {
+        return "open \"" + QFile::encodeName(app.path()) + "/Sound/Kouka.mid\" alias bgm";
+    }
 };
 
 enum Trigger
@@ -94,10 +113,30 @@ enum Trigger
 
 } // namespace
 
+bool synthesizerLoaded()
+{
+    return test::ReadBytes(QStringLiteral("/proc/self/maps")).contains("libfluidsynth");
+}
+
 class TestTuneTriggers : public QObject
 {
     Q_OBJECT
 private slots:
+    // First, while nothing in this process has opened a tune: the program starts, closes the
+    // tune at start-up and rests without the synthesizer library; the first tune loads it.
+    void synthesizerLoadsWithTheFirstTune()
+    {
+        Fixture f;
+        MainForm& form = f.loadWithRealDevice();
+        form.Timer2_Timer();
+        QVERIFY(!synthesizerLoaded());
+        form.mhenkou_Click();
+        QCOMPARE(f.tune.results.mid(f.tune.results.size() - 2), (QList<unsigned>{0, 0}));
+        QTRY_VERIFY(synthesizerLoaded()); // on the device's own thread
+        QTRY_VERIFY_WITH_TIMEOUT(f.tune.count("play bgm from 0") >= 1, 5000);
+        form.mebentend_Click();
+    }
+
     void openCommand_data()
     {
         QTest::addColumn<QString>("folder");
@@ -110,9 +149,13 @@ private slots:
             << "/opt/p/" << QByteArray("open \"/opt/p//Sound/Kouka.mid\" alias bgm");
         QTest::newRow("blanks kept") << "/home/a b"
                                      << QByteArray("open \"/home/a b/Sound/Kouka.mid\" alias bgm");
-        QTest::newRow("ANSI code page")
+        QTest::newRow("as the file system spells it")
             << "/x/★メール"
-            << QByteArray("open \"/x/\x81\x9A\x83\x81\x81\x5B\x83\x8B/Sound/Kouka.mid\" alias bgm");
+            << QByteArray(
+                   "open \"/x/\xE2\x98\x85\xE3\x83\xA1\xE3\x83\xBC\xE3\x83\xAB/Sound/Kouka.mid\" alias bgm");
+        QTest::newRow("outside the ANSI code page")
+            << "/x/josé/🐦"
+            << QByteArray("open \"/x/jos\xC3\xA9/\xF0\x9F\x90\xA6/Sound/Kouka.mid\" alias bgm");
     }
     void openCommand()
     {
@@ -265,16 +308,8 @@ private slots:
 
     void loopsAndEndsThroughTheRealDevice()
     {
-        // A 300 ms tune as the shipped one, played by the real device into a WAV file.
         Fixture f;
-        QVERIFY(test::WriteBytes(f.app.file(QStringLiteral("Sound/Kouka.mid")), test::PulseTune(3)));
-        QTemporaryDir out;
-        FluidSynthOptions options;
-        options.renderWav = out.filePath(QStringLiteral("tune.wav"));
-        const std::unique_ptr<Mci> device = MakeFluidSynthMci(options);
-        f.tune.forward = device.get();
-        MainForm& form = f.make();
-        form.Form_Load();
+        MainForm& form = f.loadWithRealDevice();
         f.tune.commands.clear();
         f.tune.results.clear();
 
@@ -293,12 +328,66 @@ private slots:
         QCOMPARE(f.tune.commands.mid(f.tune.commands.size() - 2),
                  (QList<QByteArray>{"stop bgm", "close bgm"}));
         std::array<char, 256> reply{};
-        QCOMPARE(device->mciSendStringA("status bgm mode", std::span<char>(reply.data(), 255)), 257u);
+        QCOMPARE(f.device->mciSendStringA("status bgm mode", std::span<char>(reply.data(), 255)), 257u);
 
         // "再生" opens it again from the start and restarts the poll.
         form.Command4_Click();
         QCOMPARE(f.tune.results.mid(f.tune.results.size() - 2), (QList<unsigned>{0, 0}));
         QVERIFY(form.Timer2->isActive());
+        form.Command6_Click();
+        QVERIFY(!form.Timer2->isActive());
+    }
+
+    // A program folder named with characters the ANSI code page lacks plays its tune.
+    void tuneFromAnyFolderName_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("accent") << QStringLiteral("josé");
+        QTest::newRow("emoji") << QStringLiteral("メール 🐦");
+    }
+    void tuneFromAnyFolderName()
+    {
+        QFETCH(QString, folder);
+        QTemporaryDir root;
+        const QString app = root.filePath(folder);
+        QVERIFY(QDir().mkpath(app + QStringLiteral("/Sound")) &&
+                QDir().mkpath(app + QStringLiteral("/★MailData")));
+        QVERIFY(test::WriteBytes(app + QStringLiteral("/Sound/Kouka.mid"), test::PulseTune(3)));
+        UnavailablePop3Library pop3;
+        NoRas ras;
+        HiddenCharacterWindow character;
+        TuneLog tune;
+        FluidSynthOptions options;
+        options.renderWav = root.filePath(QStringLiteral("tune.wav"));
+        const std::unique_ptr<Mci> device = MakeFluidSynthMci(options);
+        tune.forward = device.get();
+        SettingsFiles files{app, root.filePath(QStringLiteral("vbmail.ini"))};
+        MainForm form(files, MainFormServices{pop3, tune, ras, character});
+        form.endProgramHook = [] {};
+        form.Form_Load();
+        form.mhenkou_Click();
+        QCOMPARE(tune.commands.mid(tune.commands.size() - 2).first(),
+                 "open \"" + (app + QStringLiteral("/Sound/Kouka.mid")).toUtf8() + "\" alias bgm");
+        QCOMPARE(tune.results.mid(tune.results.size() - 2), (QList<unsigned>{0, 0}));
+        // It plays to its end and starts again.
+        QTRY_VERIFY_WITH_TIMEOUT(tune.count("play bgm from 0") >= 1, 5000);
+        form.mebentend_Click();
+    }
+
+    // Without the synthesizer library the program starts as ever; the tune's open fails with
+    // the device's hardware error and everything after it answers.
+    void missingSynthesizerFailsOnlyTheTune()
+    {
+        Fixture f;
+        FluidSynthOptions options;
+        options.library = QStringLiteral("libpelloway-no-such-synthesizer.so.1");
+        MainForm& form = f.loadWithRealDevice(options);
+        QVERIFY(form.Timer1->isActive() && form.Timer4->isActive());
+        form.mhenkou_Click();
+        QCOMPARE(f.tune.results.mid(f.tune.results.size() - 2),
+                 (QList<unsigned>{MciError::Hardware, MciError::InvalidDeviceId}));
+        form.Timer2_Timer();
+        form.mebentend_Click();
         form.Command6_Click();
         QVERIFY(!form.Timer2->isActive());
     }

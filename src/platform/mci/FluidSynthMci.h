@@ -2,6 +2,7 @@
 // The tune device of this machine: standard MIDI files played by libfluidsynth with a
 // General MIDI soundfont, behind the command strings of SequencerMci.
 
+#include "platform/mci/FluidSynthLibrary.h"
 #include "platform/mci/SequencerMci.h"
 
 #include <QStringList>
@@ -21,12 +22,14 @@ struct FluidSynthOptions
     // When set, no audio driver is tried: each opened tune writes its output, from open to
     // close and in real time, to this 16-bit stereo WAV file at 44100 Hz.
     QString renderWav;
+    // The synthesizer library, loaded when the first tune opens.
+    QString library = DefaultFluidSynthLibrary();
 };
 
-// Opens one tune; null with `error` set when the file or the synthesizer fails.
-std::unique_ptr<SequencerDevice> OpenFluidSynthDevice(const QString& path, const FluidSynthOptions& options,
-                                                      unsigned& error);
-
+// Opening a tune answers at once: a missing or unreadable file, one that is not a MIDI file,
+// no synthesizer library and no soundfont are reported by the open command. The soundfont
+// loads (once) and the output starts on a thread of the device's own; a tune asked to play
+// meanwhile starts as soon as they are ready.
 std::unique_ptr<Mci> MakeFluidSynthMci(FluidSynthOptions options = {});
 
 } // namespace pelloway

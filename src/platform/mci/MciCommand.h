@@ -33,7 +33,7 @@ struct MciCommand
     };
     Verb verb = Verb::Play;
     QByteArray alias;
-    QByteArray path; // open only: the bytes between the quotes (cp932)
+    QByteArray path; // open only: the bytes between the quotes (the file system's encoding)
 };
 
 // The command, or nothing when the text is not one of the six forms.

@@ -1,8 +1,8 @@
 #include "platform/mci/SequencerMci.h"
 
-#include "platform/Ansi.h"
 #include "platform/mci/MciCommand.h"
 
+#include <QFile>
 #include <algorithm>
 #include <cstring>
 
@@ -36,7 +36,7 @@ unsigned SequencerMci::mciSendStringA(QByteArrayView text, std::span<char> reply
         if (m_devices.contains(command->alias))
             return MciError::DuplicateAlias;
         unsigned error = MciError::InvalidFile;
-        std::unique_ptr<SequencerDevice> device = m_factory(FromAnsi(command->path), error);
+        std::unique_ptr<SequencerDevice> device = m_factory(QFile::decodeName(command->path), error);
         if (!device)
             return error != 0 ? error : MciError::InvalidFile;
         m_devices.emplace(command->alias, std::move(device));
