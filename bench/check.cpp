@@ -87,6 +87,19 @@ public:
         return m_inner.NMailGetMessage(code, buffer, size);
     }
     int NMailEndWinSock() override { return m_inner.NMailEndWinSock(); }
+    int NMailPop3GetUidl(int handle, int mailNo, std::span<char> uidl) override
+    {
+        return m_inner.NMailPop3GetUidl(handle, mailNo, uidl);
+    }
+    int NMailPop3QueueHeaders(int handle, std::span<const int> mailNos) override
+    {
+        return m_inner.NMailPop3QueueHeaders(handle, mailNos);
+    }
+    int NMailPop3GetMailHeader(int handle, int mailNo, std::span<char> subject, std::span<char> from,
+                               std::span<char> date, std::span<char> header) override
+    {
+        return m_inner.NMailPop3GetMailHeader(handle, mailNo, subject, from, date, header);
+    }
     ConnectFailure LastConnectFailure() const override { return m_inner.LastConnectFailure(); }
     pop3::CertificateProblem LastCertificateProblem() const override
     {

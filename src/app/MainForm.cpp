@@ -464,6 +464,11 @@ int MainForm::HangUpChoice()
     return m_setForm->HangUpChoice();
 }
 
+int MainForm::NewMailOnlyChoice()
+{
+    return m_setForm->NewMailOnlyChoice();
+}
+
 void MainForm::ShowCharacterWindow()
 {
     m_services.character.Show();

@@ -127,6 +127,7 @@ public:
     // CheckHost
     void SetAccountFields(const QString& id, const QString& password) override;
     int HangUpChoice() override;
+    int NewMailOnlyChoice() override;
     void ShowCharacterWindow() override;
     // The tooltip: when the last check ran, its result and the reason of a failure.
     void CheckFinished(const QString& result, const QString& failureLine) override;

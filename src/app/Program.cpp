@@ -2,9 +2,11 @@
 
 #include "app/MainForm.h"
 #include "character/Form1Window.h"
+#include "mail/CheckCycle.h"
 #include "mail/NMailLibrary.h"
 #include "platform/Mci.h"
 #include "platform/mci/FluidSynthMci.h"
+#include "platform/notify/DesktopNotifications.h"
 #include "platform/ras/SystemRas.h"
 #include "platform/x11/X11BannerStrip.h"
 #include "settings/SettingsFiles.h"
@@ -31,6 +33,8 @@ Program::Program(const ProgramFolders& folders)
     m_mainForm =
         std::make_unique<MainForm>(*m_files, MainFormServices{*m_pop3, *m_mci, *m_ras, *m_character});
     m_mainForm->SetBannerStrip(MakeBannerStrip(m_mainForm->Picture5, m_mainForm->Label1));
+    m_notifications = std::make_unique<DesktopNotifications>();
+    m_mainForm->checkCycle().notifications = m_notifications.get();
 }
 
 Program::~Program()
@@ -38,6 +42,7 @@ Program::~Program()
     // The windows go before the services they use.
     m_mainForm.reset();
     m_character.reset();
+    m_notifications.reset();
 }
 
 void Program::Start()

@@ -9,6 +9,7 @@ namespace pelloway {
 class CharacterWindow;
 class MainForm;
 class Mci;
+class Notifications;
 class Pop3Library;
 class Ras;
 class SettingsFiles;
@@ -31,6 +32,7 @@ private:
     std::unique_ptr<Mci> m_mci;
     std::unique_ptr<Ras> m_ras;
     std::unique_ptr<CharacterWindow> m_character;
+    std::unique_ptr<Notifications> m_notifications;
     std::unique_ptr<MainForm> m_mainForm;
 };
 

@@ -2,10 +2,12 @@
 
 #include "mail/CheckHost.h"
 #include "mail/NMailText.h"
+#include "mail/NewMailCounter.h"
 #include "mail/Pop3Library.h"
 #include "mail/TrustQuestion.h"
 #include "mail/Wait.h"
 #include "platform/Ansi.h"
+#include "platform/Notifications.h"
 #include "platform/pop3/ServerAddress.h"
 #include "settings/SettingsFiles.h"
 #include "settings/SharedValues.h"
@@ -16,6 +18,7 @@
 #include <array>
 #include <cstdio>
 #include <new>
+#include <optional>
 #include <vector>
 
 namespace pelloway {
@@ -142,6 +145,9 @@ void CheckCycle::CheckNewMail()
     // What a check that reaches no server reports (the box of a failed connect may let the
     // server dialog change the server in the meantime).
     QString unreached;
+    // The new-only count, when the choice is on and the server gives unique ids.
+    std::optional<NewMailCounter> newMail;
+    std::vector<NewMailEntry> newest;
 
     // 2. No server: nothing to connect to.
     if (m_values.PopServer.isEmpty()) {
@@ -179,7 +185,29 @@ void CheckCycle::CheckNewMail()
                 messageCount =
                     m_library.NMailPop3Authenticate(handle, ToAnsi(m_values.AccountId),
                                                     ToAnsi(m_values.AccountPassword), m_values.ApopFlag != 0);
-                if (messageCount > 0) {
+                // With the new-only choice the unique ids decide what is new, and nothing is
+                // retrieved; a server without them gets the usual check.
+                if (messageCount >= 0 && m_host.NewMailOnlyChoice() == 1) {
+                    newMail.emplace(m_library, SeenMail(m_files.seenMailPath()), m_values.PopServer,
+                                    m_values.AccountId);
+                    if (newMail->Count(handle, messageCount, buffers[0])) {
+                        if (newMail->SeenWasDamaged())
+                            fail(
+                                QStringLiteral("the list of mail seen before (%1) was damaged: every message "
+                                               "counts as new once")
+                                    .arg(m_files.seenMailPath()));
+                        messageCount = newMail->NewCount();
+                        if (messageCount > 0 && notifications)
+                            newest = newMail->ReadNewest(handle, NewMailNotices::MaxListed,
+                                                         {buffers[0], buffers[1], buffers[2], buffers[3]});
+                    } else {
+                        fail(QStringLiteral(
+                                 "%1 gives no unique ids (UIDL), so every message counts as new: %2")
+                                 .arg(m_values.PopServer, newMail->reason()));
+                        newMail.reset();
+                    }
+                }
+                if (messageCount > 0 && !newMail) {
                     // Each message is read once and forgotten; nothing is deleted.
                     int unread = 0;
                     // A program ending meanwhile abandons the exchange: the rest is skipped.
@@ -232,6 +260,11 @@ void CheckCycle::CheckNewMail()
     if (messageCount > 0) {
         // 10. New mail: the new-mail picture, the report, the character window.
         m_host.ShowPicture(QStringLiteral("wife.gif"));
+        // Who wrote, beside the report: the desktop shows it when it can.
+        if (newMail && notifications) {
+            const NewMailNotice notice = NewMailNotices::Make(messageCount, newest);
+            notifications->Notify(notice.summary, notice.body);
+        }
         if (!report(NewMailText, QString::number(messageCount)))
             return;
         m_host.ShowCharacterWindow();
@@ -244,6 +277,10 @@ void CheckCycle::CheckNewMail()
         if (!report(unreached, QString()))
             return;
     }
+
+    // Told: from now on the mail on the server counts as seen.
+    if (newMail && !newMail->Remember())
+        fail(QStringLiteral("cannot write the list of mail seen before (%1)").arg(m_files.seenMailPath()));
 
     // 11. Hang up when chosen, whatever the check found.
     if (m_host.HangUpChoice() == 1)

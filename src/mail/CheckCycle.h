@@ -14,11 +14,13 @@ class QMessageBox;
 namespace pelloway {
 
 class CheckHost;
+class Notifications;
 class Pop3Library;
 class SettingsFiles;
 struct SharedValues;
 
-// One whole mail check: connect, log in, count and fetch, close, report, hang up.
+// One whole mail check: connect, log in, count and fetch, close, report, hang up. With the
+// new-only choice the count is of the messages not seen before, and nothing is fetched.
 class CheckCycle
 {
 public:
@@ -41,6 +43,8 @@ public:
     std::function<void(const QString& text)> errorBox;
     std::function<bool(const pop3::CertificateProblem& problem)> trustQuestion;
     std::function<void(const QString& line)> failureLine;
+    // Where a check with the new-only choice also tells who wrote; none by default.
+    Notifications* notifications = nullptr;
 
     // The texts of the message window.
     static inline const QString NoNewMailText = QStringLiteral("新着メールはありませんでした。");

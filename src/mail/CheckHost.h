@@ -19,6 +19,9 @@ public:
     virtual void ShowIdPassForm() = 0;
     // SetForm.Check1 (loading the settings dialog hidden): 1 = hang up after every check.
     virtual int HangUpChoice() = 0;
+    // SetForm's new-only choice: 1 = count only mail not seen before. A host without the
+    // choice counts every message.
+    virtual int NewMailOnlyChoice() { return 0; }
     // The main window's hang-up command, "切断".
     virtual void Command5_Click() = 0;
     // Shows the character window, modeless.

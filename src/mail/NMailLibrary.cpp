@@ -241,6 +241,57 @@ int NMailLibrary::NMailPop3GetMail(int handle, int mailNo, std::span<char> subje
     return 0;
 }
 
+int NMailLibrary::NMailPop3GetUidl(int handle, int mailNo, std::span<char> uidl)
+{
+    WriteText(uidl, {});
+    Pop3Client* client = Client(handle);
+    if (!client)
+        return Failed(QStringLiteral("接続が正しくありません。"));
+    // The listing is asked for once; the ids of the other messages are at hand.
+    QByteArray id = client->UniqueId(mailNo);
+    if (id.isEmpty()) {
+        int read = -1;
+        m_worker.Run([&] { read = client->ReadUniqueIds(); });
+        if (read < 1)
+            return Failed(client->Reason());
+        id = client->UniqueId(mailNo);
+    }
+    if (id.isEmpty())
+        return Failed(QStringLiteral("メールのIDがありません。(%1)").arg(mailNo));
+    if (qsizetype(uidl.size()) <= id.size())
+        return Failed(QStringLiteral("メールのIDが長すぎます。(%1)").arg(mailNo));
+    return WriteText(uidl, id, INT_MAX);
+}
+
+int NMailLibrary::NMailPop3QueueHeaders(int handle, std::span<const int> mailNos)
+{
+    Pop3Client* client = Client(handle);
+    if (!client)
+        return Failed(QStringLiteral("接続が正しくありません。"));
+    bool queued = false;
+    m_worker.Run([&] { queued = client->QueueHeaders(std::vector<int>(mailNos.begin(), mailNos.end())); });
+    if (!queued)
+        return Failed(client->Reason());
+    return int(mailNos.size());
+}
+
+int NMailLibrary::NMailPop3GetMailHeader(int handle, int mailNo, std::span<char> subject,
+                                         std::span<char> from, std::span<char> date, std::span<char> header)
+{
+    Pop3Client* client = Client(handle);
+    const Pop3Message* message = nullptr;
+    if (client)
+        m_worker.Run([&] { message = client->FetchHeader(mailNo); });
+    if (!message) {
+        for (std::span<char> buffer : {subject, from, date, header})
+            WriteText(buffer, {});
+        return Failed(client ? client->Reason() : QStringLiteral("接続が正しくありません。"));
+    }
+    WriteFields(handle, *message, subject, from, date, header);
+    client->Release();
+    return 0;
+}
+
 int NMailLibrary::NMailPop3Close(int handle)
 {
     const auto it = m_connections.find(handle);

@@ -11,7 +11,8 @@
 // buffers with its Subject, From, Date and Message-ID (decoded, cp932, NUL-terminated, cut
 // to 8192 bytes); GetMailSize gives the size of the message as it arrived (retrieving it
 // when it is not held yet); GetMail writes the message itself into the body buffer, cut to
-// the buffer's size with the NUL. One message is held at a time.
+// the buffer's size with the NUL. One message is held at a time. GetUidl answers from the
+// server's UIDL listing, GetMailHeader writes the same four texts from "TOP k 0".
 
 #include "mail/Pop3Library.h"
 #include "mail/Pop3Worker.h"
@@ -24,7 +25,7 @@
 
 namespace pelloway {
 
-class NMailLibrary final : public Pop3Library
+class NMailLibrary : public Pop3Library
 {
 public:
     // Time-outs, extra trusted CA certificates and the RETR window for every connection.
@@ -45,6 +46,10 @@ public:
     int NMailPop3Close(int handle) override;
     int NMailGetMessage(int code, std::span<char> buffer, int& size) override;
     int NMailEndWinSock() override;
+    int NMailPop3GetUidl(int handle, int mailNo, std::span<char> uidl) override;
+    int NMailPop3QueueHeaders(int handle, std::span<const int> mailNos) override;
+    int NMailPop3GetMailHeader(int handle, int mailNo, std::span<char> subject, std::span<char> from,
+                               std::span<char> date, std::span<char> header) override;
     ConnectFailure LastConnectFailure() const override { return m_connectFailure; }
     pop3::CertificateProblem LastCertificateProblem() const override { return m_certificateProblem; }
     void SetTrustedCertificates(const QHash<QString, QByteArray>& trusted) override

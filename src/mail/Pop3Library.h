@@ -46,6 +46,25 @@ public:
     virtual int NMailGetMessage(int code, std::span<char> buffer, int& size) = 0;
     virtual int NMailEndWinSock() = 0;
 
+    // Beyond the ten: what a check that counts only mail not seen before asks for, in the
+    // same manner (a handle, caller's buffers, a count or a negative error). A library that
+    // does not offer them answers -1, as a server without unique ids would.
+    // Writes the unique id of message `mailNo` into `uidl`, NUL-terminated, from the server's
+    // unique-id listing (asked for once per connection). Returns the id's length, or -1 when
+    // the server keeps no unique ids, has none for that message, or the connection failed.
+    virtual int NMailPop3GetUidl(int /*handle*/, int /*mailNo*/, std::span<char> /*uidl*/) { return -1; }
+    // Announces the messages whose headers are asked for next, in that order, so that their
+    // requests travel together. Returns how many were announced, or -1.
+    virtual int NMailPop3QueueHeaders(int /*handle*/, std::span<const int> /*mailNos*/) { return -1; }
+    // Fills the four text buffers as NMailPop3GetMailStatus does, from the message's header
+    // alone; the message itself is not retrieved. 0, or -1.
+    virtual int NMailPop3GetMailHeader(int /*handle*/, int /*mailNo*/, std::span<char> /*subject*/,
+                                       std::span<char> /*from*/, std::span<char> /*date*/,
+                                       std::span<char> /*header*/)
+    {
+        return -1;
+    }
+
     // Not one of the ten: how the last failed NMailPop3Connect failed.
     virtual ConnectFailure LastConnectFailure() const = 0;
     // Not one of the ten: after a Certificate failure, the certificate the user might

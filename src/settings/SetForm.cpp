@@ -21,7 +21,7 @@ SetForm::SetForm(SettingsFiles& files, SetFormHost& host)
     : Form(nullptr, FixedDialogFlags()), m_files(files), m_host(host)
 {
     setWindowTitle(QStringLiteral("設定"));
-    SetUpDialog(this, 3105, 2580);
+    SetUpDialog(this, 3105, 3060);
 
     Command1 = new QPushButton(QStringLiteral("ID/PASS"), this);
     PlaceTwips(Command1, 120, 120, 1455, 375);
@@ -36,13 +36,17 @@ SetForm::SetForm(SettingsFiles& files, SetFormHost& host)
     Label1 =
         MakeLabel(this, QStringLiteral("新着がなければ接続を切断する。"), CaptionBlue, 480, 645, 2535, 255);
 
-    // A one-pixel separator across the dialog from (0, 960) to (3120, 960).
-    Line1 = new QFrame(this);
-    Line1->setGeometry(0, TwipsToPixels(960), TwipsToPixels(3120), 1);
-    Line1->setAutoFillBackground(true);
-    QPalette linePalette = Line1->palette();
-    linePalette.setColor(QPalette::Window, Qt::black);
-    Line1->setPalette(linePalette);
+    // One-pixel separators across the dialog, from (0, y) to (3120, y).
+    const auto separator = [this](int y) {
+        auto* line = new QFrame(this);
+        line->setGeometry(0, TwipsToPixels(y), TwipsToPixels(3120), 1);
+        line->setAutoFillBackground(true);
+        QPalette linePalette = line->palette();
+        linePalette.setColor(QPalette::Window, Qt::black);
+        line->setPalette(linePalette);
+        return line;
+    };
+    Line1 = separator(960);
 
     Label5 = MakeLabel(this, QStringLiteral("インターバルメールチェック"), CaptionRed, 120, 1080, 2775, 375);
     Label5->setFont(DesignFont(9, true));
@@ -58,9 +62,21 @@ SetForm::SetForm(SettingsFiles& files, SetFormHost& host)
     RestrictToAnsi(Text2);
     Label2 = MakeLabel(this, QStringLiteral("分"), CaptionRed, 2520, 2325, 495, 255);
 
+    // Below the interval: count only mail not seen before.
+    Line2 = separator(2640);
+    Check2 = new QCheckBox(this);
+    PlaceTwips(Check2, 120, 2745, 255, 255);
+    Check2->setAutoFillBackground(true);
+    Label4 = MakeLabel(this, QStringLiteral("新しいメールだけ知らせる。"), CaptionBlue, 480, 2790, 2535, 255);
+    const QString newOnlyTip = QStringLiteral("前のチェックで知らせたメールは数えません。"
+                                              "メールはサーバーから読み出さず、誰から届いたかを通知します。");
+    Check2->setToolTip(newOnlyTip);
+    Label4->setToolTip(newOnlyTip);
+
     setTabOrder(Command2, Command1);
     setTabOrder(Command1, Check1);
     setTabOrder(Check1, Text2);
+    setTabOrder(Text2, Check2);
     NameControls({{Command1, "Command1"},
                   {Command2, "Command2"},
                   {Check1, "Check1"},
@@ -69,7 +85,10 @@ SetForm::SetForm(SettingsFiles& files, SetFormHost& host)
                   {Label5, "Label5"},
                   {Label3, "Label3"},
                   {Text2, "Text2"},
-                  {Label2, "Label2"}});
+                  {Label2, "Label2"},
+                  {Line2, "Line2"},
+                  {Check2, "Check2"},
+                  {Label4, "Label4"}});
 
     connect(Text2, &QLineEdit::textChanged, this, [this] { Text2_Change(); });
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
@@ -99,9 +118,23 @@ void SetForm::SetHangUpChoice(int value)
         Check1->setChecked(false);
 }
 
+int SetForm::NewMailOnlyChoice() const
+{
+    return Check2->isChecked() ? 1 : 0;
+}
+
+void SetForm::SetNewMailOnlyChoice(int value)
+{
+    if (value == 1)
+        Check2->setChecked(true);
+    else if (value == 0)
+        Check2->setChecked(false);
+}
+
 void SetForm::Form_Load()
 {
     SetHangUpChoice(m_files.ReadHangUpChoice());
+    SetNewMailOnlyChoice(m_files.ReadNewMailOnlyChoice());
     // The box starts empty, so this is a change and applies the interval.
     SetIntervalText(QString::number(m_files.ReadIntervalMinutes()));
 }
@@ -133,7 +166,8 @@ void SetForm::Text2_Change()
 
 bool SetForm::SaveCheckOptions()
 {
-    return m_files.WriteHangUpChoice(HangUpChoice()) && m_files.WriteIntervalText(Text2->text());
+    return m_files.WriteHangUpChoice(HangUpChoice()) && m_files.WriteIntervalText(Text2->text()) &&
+           m_files.WriteNewMailOnlyChoice(NewMailOnlyChoice());
 }
 
 bool SetForm::Form_Unload()

@@ -26,8 +26,9 @@ public:
     virtual void ShowOptionForm() = 0;
 };
 
-// "設定": the interval (Text2) and the hang-up choice (Check1). The object also keeps the
-// two check options for the running program while hidden. It has no OK or cancel button:
+// "設定": the interval (Text2), the hang-up choice (Check1) and, below the interval, the
+// new-only choice (Check2). The object also keeps the check options for the running program
+// while hidden. It has no OK or cancel button:
 // the close box closes it, and closing writes both options to ini.ini.
 class SetForm : public Form
 {
@@ -39,6 +40,8 @@ public:
     void SetIntervalText(const QString& text); // runs the change handling when the text differs
     int HangUpChoice() const;                  // 1 checked, 0 not
     void SetHangUpChoice(int value);           // 1 checks, 0 clears, others change nothing
+    int NewMailOnlyChoice() const;             // 1 checked, 0 not
+    void SetNewMailOnlyChoice(int value);      // 1 checks, 0 clears, others change nothing
 
     void Form_Load() override;
     // Saves; a failed save shows a box naming the file and keeps the dialog open.
@@ -61,6 +64,9 @@ public:
     QLabel* Label3 = nullptr;
     QLineEdit* Text2 = nullptr; // interval in minutes, as typed
     QLabel* Label2 = nullptr;   // "分"
+    QFrame* Line2 = nullptr;
+    QCheckBox* Check2 = nullptr; // new-only choice
+    QLabel* Label4 = nullptr;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -49,6 +49,11 @@ QString SettingsFiles::trustPath() const
     return AppendPath(m_appFolder, DataFolderSuffix + QStringLiteral("/trust.ini"));
 }
 
+QString SettingsFiles::seenMailPath() const
+{
+    return AppendPath(m_appFolder, DataFolderSuffix + QStringLiteral("/uidl.txt"));
+}
+
 void SettingsFiles::LoadServerSettings(SharedValues& values) const
 {
     QFile file(m_serverFile);
@@ -100,6 +105,19 @@ bool SettingsFiles::WriteHangUpChoice(int choice) const
 bool SettingsFiles::WriteIntervalText(const QString& text) const
 {
     return WritePrivateProfileStringA(Section, "NUMBER2", ToAnsi(text), iniPath());
+}
+
+int SettingsFiles::ReadNewMailOnlyChoice() const
+{
+    return GetPrivateProfileIntA(Section, "NUMBER3", 0, iniPath());
+}
+
+bool SettingsFiles::WriteNewMailOnlyChoice(int choice) const
+{
+    // Off and never turned on: the file stays as it was.
+    if (choice != 1 && GetPrivateProfileIntA(Section, "NUMBER3", -1, iniPath()) == -1)
+        return true;
+    return WritePrivateProfileStringA(Section, "NUMBER3", choice == 1 ? "1" : "0", iniPath());
 }
 
 std::pair<QString, QString> SettingsFiles::LoadSavedAccount() const

@@ -1,8 +1,8 @@
 #pragma once
 // The three settings files:
 //  - "vbmail.ini" in the working directory: four lines SMTP=, POP3=, MAIL=, APOP=;
-//  - <application folder>/★MailData/ini.ini, section EXEINI: NUMBER (hang-up choice) and
-//    NUMBER2 (interval text);
+//  - <application folder>/★MailData/ini.ini, section EXEINI: NUMBER (hang-up choice),
+//    NUMBER2 (interval text) and NUMBER3 (new-only choice);
 //  - <application folder>/★MailData/iniIdPass.ini, section EXEINI: NAME, NAME2, NAME3
 //    (account ID, password, last save choice); readable by its owner only, and made so
 //    when found readable by others;
@@ -29,6 +29,8 @@ public:
     QString iniPath() const;
     QString idPassPath() const;
     QString trustPath() const;
+    // <application folder>/★MailData/uidl.txt: the unique ids of the mail seen before.
+    QString seenMailPath() const;
     const QString& serverFilePath() const { return m_serverFile; }
     const QString& appFolder() const { return m_appFolder; }
 
@@ -42,6 +44,9 @@ public:
     // The writes give false when the file could not be written (LastWriteError() says why).
     bool WriteHangUpChoice(int choice) const;
     bool WriteIntervalText(const QString& text) const;
+    // NUMBER3: 1 = count only mail not seen before; 0 (also when missing) = every message.
+    int ReadNewMailOnlyChoice() const;
+    bool WriteNewMailOnlyChoice(int choice) const;
 
     // (ID, password), each "" when missing, each at most 255 bytes.
     std::pair<QString, QString> LoadSavedAccount() const;

@@ -1,6 +1,7 @@
 // The whole program as a user meets it: a real X server with a window manager, the real
 // executable started from a prepared program folder and working folder, a private Dovecot
-// with three messages and a private NetworkManager offering dial-up connections. The user
+// with three messages, a private NetworkManager offering dial-up connections and a private
+// /proc holding a hand-started pppd (the program never sees the machine's own links). The user
 // chooses "ファイル" → "新着メールチェック" with the mouse and keyboard (xdotool); the test
 // watches what appears on the screen. Screenshots of a failing run are kept in
 // e2e-artifacts/ beside the test's working directory.
@@ -9,6 +10,7 @@
 #include "platform/Fonts.h"
 #include "support/DBusMock.h"
 #include "support/Dovecot.h"
+#include "support/FakeProc.h"
 #include "support/ScriptedPop3Server.h"
 #include "support/TestSupport.h"
 #include "support/WindowManager.h"
@@ -24,7 +26,9 @@
 #include <QScreen>
 #include <QTest>
 #include <atomic>
+#include <csignal>
 #include <memory>
+#include <sys/wait.h>
 
 using namespace pelloway;
 using namespace pelloway::test;
@@ -46,6 +50,15 @@ QString findWindow(const QString& name, int timeoutMs)
         QTest::qWait(50);
     }
     return {};
+}
+
+// How many windows of the process are on the screen (menus included: Qt marks each with its PID).
+int visibleWindows(qint64 pid)
+{
+    const QString ids =
+        RunProgram(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                               QStringLiteral("--pid"), QString::number(pid)});
+    return ids.isEmpty() ? 0 : int(ids.split(u'\n').size());
 }
 
 QRect windowGeometry(const QString& id)
@@ -108,6 +121,7 @@ private:
     std::unique_ptr<WindowManager> m_wm;
     std::unique_ptr<DBusMock> m_bus;
     std::unique_ptr<Dovecot> m_mail;
+    FakeProc m_proc;
     QTemporaryDir m_root;
     std::unique_ptr<QProcess> m_program;
     QList<std::pair<QString, QImage>> m_shots;
@@ -122,6 +136,7 @@ private:
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), m_bus->address());
+        env.insert(QStringLiteral("PELLOWAY_PROC_ROOT"), m_proc.root());
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_root.filePath(QStringLiteral("run")));
         env.insert(QStringLiteral("HOME"), m_root.filePath(QStringLiteral("home")));
@@ -151,15 +166,37 @@ private:
         m_program.reset();
     }
 
-    // ファイル → 新着メールチェック, as a user would.
-    static void checkThroughTheMenu(const QString& main, int menuHeight)
+    // ファイル → 新着メールチェック, as a user would; false when the menu does not open.
+    bool checkThroughTheMenu(const QString& main, int menuHeight)
     {
+        const int windows = visibleWindows(m_program->processId());
         RunProgram(QStringLiteral("xdotool"),
                    {QStringLiteral("mousemove"), QStringLiteral("--window"), main, QStringLiteral("20"),
                     QString::number(menuHeight / 2), QStringLiteral("click"), QStringLiteral("1")});
-        QTest::qWait(300);
+        if (!QTest::qWaitFor([&] { return visibleWindows(m_program->processId()) > windows; }, 5000))
+            return false;
         RunProgram(QStringLiteral("xdotool"),
                    {QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Return")});
+        return true;
+    }
+
+    // The main window's picture area (below the menu bar; the client is 139 px high).
+    static QRect pictureArea(const QImage& window) { return QRect(0, window.height() - 139, 98, 96); }
+
+    bool showsPicture(const QImage& window, const QString& picture) const
+    {
+        return !window.isNull() &&
+               matchesPicture(window.copy(pictureArea(window)),
+                              programDir() + QStringLiteral("/★MailData/") + picture) > 0.95;
+    }
+
+    // The main window once it shows `picture` (it has been drawn), or as it is after five
+    // seconds: the caller's checks say what is wrong then.
+    QImage drawn(const QString& main, const QString& picture) const
+    {
+        QImage window;
+        (void)QTest::qWaitFor([&] { return showsPicture(window = grab(main), picture); }, 5000);
+        return window;
     }
 
     bool prepareFolders()
@@ -213,39 +250,38 @@ private slots:
         const QString pppoe = m_bus->activate(QStringLiteral("pppoe"), QStringLiteral("DSL"));
         const QString lan = m_bus->activate(QStringLiteral("802-3-ethernet"), QStringLiteral("LAN"));
         QVERIFY2(!gsm.isEmpty() && !pppoe.isEmpty() && !lan.isEmpty(), qPrintable(m_bus->error()));
+        // A pppd the program finds in its /proc, and one outside it standing for the machine's.
+        QVERIFY(m_proc.isValid());
+        const pid_t pppd = m_proc.startPppd();
+        const pid_t machines = m_proc.startPppd();
+        QVERIFY(pppd > 0 && machines > 0 && m_proc.link(pppd));
 
         startProgram();
         QVERIFY(m_program->waitForStarted());
 
         const QString main = findWindow(QStringLiteral("Pelloway"), 20000);
         QVERIFY2(!main.isEmpty(), "the main window did not appear");
-        QTest::qWait(300);
+        // The picture area shows the quiet picture.
+        const QImage before = drawn(main, QStringLiteral("infant.gif"));
         shot(QStringLiteral("1-started"));
+        QVERIFY2(showsPicture(before, QStringLiteral("infant.gif")), "the quiet picture is not shown");
         // No dialog asks for settings: everything is set.
         QVERIFY(findWindow(QStringLiteral("サーバー設定"), 200).isEmpty());
         QVERIFY(findWindow(QStringLiteral("ID,PASS"), 200).isEmpty());
 
-        // The picture area shows the quiet picture.
-        const QString data = programDir() + QStringLiteral("/★MailData/");
-        const QImage before = grab(main);
-        QVERIFY(!before.isNull());
-        const int menuHeight = before.height() - 139; // the client below the menu bar is 139 px high
-        const QRect pictureArea(0, menuHeight, 98, 96);
-        QVERIFY2(matchesPicture(before.copy(pictureArea), data + QStringLiteral("infant.gif")) > 0.95,
-                 "the quiet picture is not shown");
-
-        checkThroughTheMenu(main, menuHeight);
+        QVERIFY2(checkThroughTheMenu(main, pictureArea(before).top()), "the menu did not open");
 
         const QString message = findWindow(QStringLiteral("新着メッセージ"), 15000);
         QVERIFY2(!message.isEmpty(), "the message window did not appear");
-        QTest::qWait(150);
-        shot(QStringLiteral("3-message"));
         // Its texts: the window on the screen looks like one made here with the expected texts.
         MsgForm expected;
         expected.Text1->setText(QStringLiteral("新着メールが有ります"));
         expected.Text2->setText(QStringLiteral("3"));
         const QImage reference = expected.grab().toImage().convertToFormat(QImage::Format_RGB32);
-        const QImage seen = grab(message);
+        // Once drawn; the checks below say what is wrong if it never reads so.
+        QImage seen;
+        (void)QTest::qWaitFor([&] { return sameShare(reference, seen = grab(message)) > 0.97; }, 3000);
+        shot(QStringLiteral("3-message"));
         m_shots.append({QStringLiteral("3-message-expected"), reference});
         m_shots.append({QStringLiteral("3-message-seen"), seen});
         QCOMPARE(seen.size(), reference.size());
@@ -265,17 +301,15 @@ private slots:
         const QString bird = findWindow(QStringLiteral("Form1"), 5000);
         QVERIFY2(!bird.isEmpty(), "the bird did not appear");
         shot(QStringLiteral("4-bird"));
-        const QImage after = grab(main);
-        QVERIFY2(matchesPicture(after.copy(pictureArea), data + QStringLiteral("wife.gif")) > 0.95,
+        QVERIFY2(showsPicture(drawn(main, QStringLiteral("wife.gif")), QStringLiteral("wife.gif")),
                  "the new-mail picture is not shown");
         const QRect first = windowGeometry(bird);
-        QTest::qWait(1200);
-        const QRect second = windowGeometry(bird);
         QCOMPARE(first.size(), QSize(32, 32));
-        QVERIFY2(first.topLeft() != second.topLeft(), "the bird does not fly");
+        QTRY_VERIFY2(windowGeometry(bird).topLeft() != first.topLeft(), "the bird does not fly");
         shot(QStringLiteral("5-flying"));
 
-        // The hang-up choice is ticked: the two dial-up connections were hung up, not the LAN.
+        // The hang-up choice is ticked: the two dial-up connections and the pppd of the
+        // program's /proc were hung up, not the LAN nor the machine's pppd.
         QElapsedTimer wait;
         wait.start();
         QStringList deactivated;
@@ -285,6 +319,10 @@ private slots:
         QStringList expectedHangUps{gsm, pppoe};
         expectedHangUps.sort();
         QCOMPARE(deactivated, expectedHangUps);
+        const int status = m_proc.reap(pppd);
+        QVERIFY2(status != -1 && WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM,
+                 "the pppd link stayed up");
+        QCOMPARE(ProcState(machines), 'S');
 
         // Nothing was deleted on the server.
         QCOMPARE(m_mail->messageFiles(), 3);
@@ -337,9 +375,8 @@ private slots:
         QVERIFY(m_program->waitForStarted());
         const QString main = findWindow(QStringLiteral("Pelloway"), 20000);
         QVERIFY2(!main.isEmpty(), "the main window did not appear");
-        QTest::qWait(300);
-        const int menuHeight = grab(main).height() - 139;
-        checkThroughTheMenu(main, menuHeight);
+        const int menuHeight = pictureArea(drawn(main, QStringLiteral("infant.gif"))).top();
+        QVERIFY2(checkThroughTheMenu(main, menuHeight), "the menu did not open");
         QElapsedTimer waited;
         waited.start();
         while (!connected && waited.elapsed() < 10000)

@@ -42,6 +42,10 @@ struct Desk
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir(QStringLiteral("run")));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        // The ending steps run here for real: kept off the machine's dial-up links.
+        env.insert(QStringLiteral("PELLOWAY_PROC_ROOT"), dir(QStringLiteral("no-proc")));
+        env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"),
+                   QStringLiteral("unix:path=") + dir(QStringLiteral("no-bus")));
         p->setProcessEnvironment(env);
         p->setWorkingDirectory(dir(QStringLiteral("work")));
         p->start(QCoreApplication::applicationDirPath() + QStringLiteral("/pelloway"), arguments);

@@ -112,6 +112,10 @@ private slots:
         env.insert(QStringLiteral("DISPLAY"), display);
         env.insert(QStringLiteral("HOME"), root.filePath(QStringLiteral("home")));
         env.remove(QStringLiteral("XDG_CONFIG_HOME"));
+        // Kept off the machine's dial-up links, whatever ends the program.
+        env.insert(QStringLiteral("PELLOWAY_PROC_ROOT"), root.filePath(QStringLiteral("no-proc")));
+        env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"),
+                   QStringLiteral("unix:path=") + root.filePath(QStringLiteral("no-bus")));
         env.remove(QStringLiteral("QT_QPA_PLATFORM"));
         if (!platform.isNull())
             env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);

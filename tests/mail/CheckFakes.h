@@ -6,6 +6,7 @@
 #include "mail/CheckHost.h"
 #include "mail/Pop3Library.h"
 #include "platform/Ansi.h"
+#include "platform/Notifications.h"
 
 #include <QByteArray>
 #include <QStringList>
@@ -13,6 +14,7 @@
 #include <cstring>
 #include <map>
 #include <tuple>
+#include <utility>
 
 namespace pelloway::test {
 
@@ -113,6 +115,47 @@ public:
             note(QStringLiteral("trust ") + pairs.join(u' '), 0);
     }
 
+    // Unique ids by message number; none at all: the server refuses UIDL.
+    std::map<int, QByteArray> uids;
+    // Headers by message number: "From|Subject"; missing: TOP refused.
+    std::map<int, std::pair<QString, QString>> headers;
+
+    int NMailPop3GetUidl(int handle, int mailNo, std::span<char> uidl) override
+    {
+        const auto it = uids.find(mailNo);
+        const QByteArray id = it == uids.end() ? QByteArray() : it->second;
+        const std::size_t n = std::min(std::size_t(id.size()), uidl.size() - 1);
+        std::memcpy(uidl.data(), id.constData(), n);
+        uidl[n] = '\0';
+        // One line per listing, as the server is asked once.
+        if (mailNo == 1 || id.isEmpty())
+            note(QStringLiteral("uidl %1 %2").arg(handle).arg(mailNo), 0);
+        return id.isEmpty() ? -1 : int(n);
+    }
+    int NMailPop3QueueHeaders(int handle, std::span<const int> mailNos) override
+    {
+        QStringList numbers;
+        for (int k : mailNos)
+            numbers << QString::number(k);
+        return note(QStringLiteral("queue %1 %2").arg(handle).arg(numbers.join(u',')), int(mailNos.size()));
+    }
+    int NMailPop3GetMailHeader(int handle, int mailNo, std::span<char> subject, std::span<char> from,
+                               std::span<char> date, std::span<char> header) override
+    {
+        const auto it = headers.find(mailNo);
+        const auto put = [](std::span<char> buffer, const QString& text) {
+            const QByteArray bytes = ToAnsi(text);
+            const std::size_t n = std::min(std::size_t(bytes.size()), buffer.size() - 1);
+            std::memcpy(buffer.data(), bytes.constData(), n);
+            buffer[n] = '\0';
+        };
+        put(from, it == headers.end() ? QString() : it->second.first);
+        put(subject, it == headers.end() ? QString() : it->second.second);
+        put(date, {});
+        put(header, {});
+        return note(QStringLiteral("top %1 %2").arg(handle).arg(mailNo), it == headers.end() ? -1 : 0);
+    }
+
 private:
     bool failing(int mailNo) const { return failFromMessage > 0 && mailNo >= failFromMessage; }
     int note(const QString& entry, int result)
@@ -130,6 +173,7 @@ public:
     explicit RecordingCheckHost(QStringList& log) : m_log(log) {}
 
     int hangUpChoice = 0;
+    int newMailOnlyChoice = 0;
     QString idText, passText;
 
     void ShowPicture(const QString& fileName) override
@@ -144,6 +188,7 @@ public:
     }
     void ShowIdPassForm() override { m_log.append(QStringLiteral("idpass")); }
     int HangUpChoice() override { return hangUpChoice; }
+    int NewMailOnlyChoice() override { return newMailOnlyChoice; }
     void Command5_Click() override { m_log.append(QStringLiteral("hangup")); }
     void ShowCharacterWindow() override { m_log.append(QStringLiteral("character")); }
     // What the last check ended with (the main window's tooltip shows it).
@@ -155,6 +200,20 @@ public:
     }
     int finished = 0;
     QString lastResult, lastFailureLine;
+
+private:
+    QStringList& m_log;
+};
+
+// Desktop notifications into the timeline: "notify <summary>|<body>".
+class RecordingNotifications final : public Notifications
+{
+public:
+    explicit RecordingNotifications(QStringList& log) : m_log(log) {}
+    void Notify(const QString& summary, const QString& body) override
+    {
+        m_log.append(QStringLiteral("notify ") + summary + u'|' + body);
+    }
 
 private:
     QStringList& m_log;

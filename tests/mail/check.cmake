@@ -10,3 +10,5 @@ add_unit_test(NAME test_check_dovecot SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_che
               LIBS pelloway_mail Qt6::Widgets LABELS integration TIMEOUT 180)
 add_unit_test(NAME test_check_program SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_check_program.cpp
               LIBS pelloway_app LABELS e2e TIMEOUT 180)
+add_unit_test(NAME test_check_notifications SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_check_notifications.cpp
+              LIBS pelloway_mail pelloway_notify Qt6::Widgets LABELS integration TIMEOUT 180)

@@ -3,6 +3,7 @@
 
 #include "CheckFakes.h"
 #include "mail/CheckCycle.h"
+#include "mail/SeenMail.h"
 #include "mail/TrustQuestion.h"
 #include "mail/Wait.h"
 #include "settings/SettingsFiles.h"
@@ -10,6 +11,7 @@
 #include "support/TestSupport.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
@@ -21,6 +23,8 @@
 
 using namespace pelloway;
 using namespace pelloway::test;
+using pelloway::test::ReadBytes;
+using pelloway::test::WriteBytes;
 using Failure = Pop3Library::ConnectFailure;
 
 Q_DECLARE_METATYPE(Pop3Library::ConnectFailure)
@@ -470,6 +474,152 @@ private slots:
                     shown->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
             });
             QCOMPARE(TrustQuestion::Ask(problem), yes);
+        }
+    }
+
+    // With the new-only choice: ids decide, nothing is fetched, the notification lists the
+    // newest first, and the remembered set follows the mailbox.
+    void newMailOnly_data()
+    {
+        QTest::addColumn<QByteArrayList>("uids"); // the mailbox at this check
+        QTest::addColumn<bool>("notifier");
+        QTest::addColumn<QStringList>("expected"); // after "auth"
+        QTest::addColumn<QByteArray>("seenAfter"); // the ids in the file afterwards
+
+        const QString mail = QStringLiteral("report 1000 新着メールが有ります|");
+        QTest::newRow("1: three, none seen, no notifier")
+            << QByteArrayList{"a", "b", "c"} << false
+            << QStringList{"uidl 5 1", "close 5", "picture wife.gif", mail + "3", "character"}
+            << QByteArray("a b c");
+        QTest::newRow("2: the same three")
+            << QByteArrayList{"a", "b", "c"} << true << QStringList{"uidl 5 1", "close 5", NoMail + "0"}
+            << QByteArray("a b c");
+        QTest::newRow("3: two more, told who wrote")
+            << QByteArrayList{"a", "b", "c", "d", "e"} << true
+            << QStringList{"uidl 5 1",
+                           "queue 5 5,4",
+                           "top 5 5",
+                           "top 5 4",
+                           "close 5",
+                           "picture wife.gif",
+                           QStringLiteral("notify 新着メール 2 通|Eve：件名 5\nDave：件名 4"),
+                           mail + "2",
+                           "character"}
+            << QByteArray("a b c d e");
+        QTest::newRow("4: one deleted on the server")
+            << QByteArrayList{"a", "c", "d", "e"} << true << QStringList{"uidl 5 1", "close 5", NoMail + "0"}
+            << QByteArray("a c d e");
+        QTest::newRow("5: seven new, five listed")
+            << QByteArrayList{"a", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l"} << true
+            << QStringList{"uidl 5 1",
+                           "queue 5 11,10,9,8,7",
+                           "top 5 11",
+                           "top 5 10",
+                           "top 5 9",
+                           "top 5 8",
+                           "top 5 7",
+                           "close 5",
+                           "picture wife.gif",
+                           QStringLiteral("notify 新着メール 7 通|Eve：件名 11\nEve：件名 10\n"
+                                          "Eve：件名 9\nEve：件名 8\nEve：件名 7\nほか 2 通"),
+                           mail + "7",
+                           "character"}
+            << QByteArray("a c d e f g h i j k l");
+        QTest::newRow("6: empty mailbox")
+            << QByteArrayList{} << true << QStringList{"close 5", NoMail + "0"} << QByteArray("");
+    }
+    void newMailOnly()
+    {
+        QFETCH(QByteArrayList, uids);
+        QFETCH(bool, notifier);
+        QFETCH(QStringList, expected);
+        QFETCH(QByteArray, seenAfter);
+
+        // The rows are one mailbox's life: the remembered ids carry from row to row.
+        static test::AppFolder app;
+        Rig rig;
+        rig.files = SettingsFiles(app.path(), app.file(QStringLiteral("vbmail.ini")));
+        rig.files.StoreAccount(QStringLiteral("alice"), QStringLiteral("pw"), true);
+        rig.host.newMailOnlyChoice = 1;
+        rig.pop3.authenticateResult = int(uids.size());
+        for (int k = 1; k <= uids.size(); ++k) {
+            rig.pop3.uids[k] = uids[k - 1];
+            rig.pop3.headers[k] = {k == 4 ? QStringLiteral("Dave <dave@example.jp>")
+                                          : QStringLiteral("\"Eve\" <eve@example.jp>"),
+                                   QStringLiteral("件名 %1").arg(k)};
+        }
+        test::RecordingNotifications notifications(rig.log);
+        if (notifier)
+            rig.cycle.notifications = &notifications;
+
+        rig.cycle.CheckNewMail();
+
+        QCOMPARE(rig.log.mid(3), expected);
+        QVERIFY2(rig.failures.isEmpty(), qPrintable(rig.failures.join(u'\n')));
+        const QByteArray file = ReadBytes(rig.files.seenMailPath());
+        QByteArrayList lines = file.split('\n');
+        QVERIFY(lines.size() >= 2 && lines.takeLast().isEmpty());
+        const QByteArray head = lines.takeFirst();
+        QVERIFY2(head.startsWith("pelloway-seen 1 ") && head.endsWith(' ' + QByteArray::number(lines.size())),
+                 head.constData());
+        QCOMPARE(lines.join(' '), seenAfter);
+        QCOMPARE(QFile::permissions(rig.files.seenMailPath()) & 0x0077, QFileDevice::Permissions());
+    }
+
+    // A server without unique ids gets the usual check, with one line saying so; what was
+    // remembered stays. A damaged file counts every message as new once, and says so.
+    void newMailOnlyFallsBack_data()
+    {
+        QTest::addColumn<bool>("uidl");
+        QTest::addColumn<QByteArray>("seenBefore");
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<bool>("seenKept");
+        const QStringList reported = {"close 5", "picture wife.gif", "report 1000 新着メールが有ります|2",
+                                      "character"};
+        QTest::newRow("no UIDL") << false << QByteArray("kept")
+                                 << QStringList{"uidl 5 1", "message 0 8193"} + fetches(5, 2, 101) + reported
+                                 << "pop.test gives no unique ids (UIDL), so every message counts as new: "
+                                    "-ERR wrong password"
+                                 << true;
+        QTest::newRow("damaged file")
+            << true << QByteArray("pelloway-seen 1 zz\n\x01\x02") << QStringList{"uidl 5 1"} + reported
+            << "was damaged: every message counts as new once" << false;
+        QTest::newRow("count does not match")
+            << true << QByteArray("pelloway-seen 1 " + SeenMail::Key("pop.test", "alice") + " 5\na\n")
+            << QStringList{"uidl 5 1"} + reported << "was damaged" << false;
+        QTest::newRow("another account's file")
+            << true << QByteArray("pelloway-seen 1 " + SeenMail::Key("pop.test", "bob") + " 2\na\nb\n")
+            << QStringList{"uidl 5 1"} + reported << "" << false;
+    }
+    void newMailOnlyFallsBack()
+    {
+        QFETCH(bool, uidl);
+        QFETCH(QByteArray, seenBefore);
+        QFETCH(QStringList, expected);
+        QFETCH(QString, failure);
+        QFETCH(bool, seenKept);
+        Rig rig;
+        rig.host.newMailOnlyChoice = 1;
+        rig.pop3.authenticateResult = 2;
+        if (uidl)
+            rig.pop3.uids = {{1, "a"}, {2, "b"}};
+        QVERIFY(WriteBytes(rig.files.seenMailPath(), seenBefore));
+
+        rig.cycle.CheckNewMail();
+
+        QCOMPARE(rig.log.mid(3), expected);
+        QCOMPARE(rig.failures.size(), failure.isEmpty() ? 0 : 1);
+        if (!failure.isEmpty())
+            QVERIFY2(rig.failures[0].contains(failure), qPrintable(rig.failures[0]));
+        const QByteArray after = ReadBytes(rig.files.seenMailPath());
+        if (seenKept) {
+            QCOMPARE(after, seenBefore);
+        } else {
+            QCOMPARE(after, "pelloway-seen 1 " + SeenMail::Key("pop.test", "alice") + " 2\na\nb\n");
+            rig.log.clear();
+            rig.cycle.CheckNewMail();
+            QCOMPARE(rig.log.mid(3), (QStringList{"uidl 5 1", "close 5", NoMail + "0"}));
         }
     }
 

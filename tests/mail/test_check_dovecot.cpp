@@ -2,9 +2,10 @@
 // side recorded: what each kind of mailbox and failure reports, and that the mailbox keeps
 // every message.
 
-#include "CheckFakes.h"
+#include "DovecotRig.h"
 #include "mail/CheckCycle.h"
 #include "mail/NMailLibrary.h"
+#include "mail/SeenMail.h"
 #include "mail/TrustQuestion.h"
 #include "settings/SettingsFiles.h"
 #include "settings/SharedValues.h"
@@ -14,6 +15,7 @@
 
 #include <QFile>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTest>
 #include <memory>
@@ -24,43 +26,6 @@ using namespace pelloway::test;
 
 namespace {
 
-struct Rig
-{
-    explicit Rig(const Dovecot& server, bool trustServer = true)
-        : files(app.path(), app.file(QStringLiteral("vbmail.ini"))), cycle(library, files, values, host)
-    {
-        if (trustServer)
-            library.Options().extraCaCertificates = server.caCertificates();
-        library.Options().responseTimeoutMs = 20000;
-        // The certificate names "localhost".
-        values.PopServer = QStringLiteral("localhost:%1").arg(server.plainPort());
-        files.StoreAccount(QString::fromLatin1(server.user()), QString::fromLatin1(server.password()), true);
-        cycle.wait = [this](int ms) {
-            const MsgForm* form = cycle.msgForm().loadedForm();
-            log.append(
-                QStringLiteral("report %1 %2|%3").arg(ms).arg(form->Text1->text(), form->Text2->text()));
-        };
-        cycle.errorBox = [this](const QString& text) { log.append(QStringLiteral("box ") + text); };
-        cycle.trustQuestion = [this](const pop3::CertificateProblem& problem) {
-            log.append(QStringLiteral("question ") + problem.server);
-            questions.append(problem);
-            return trust;
-        };
-        cycle.failureLine = [this](const QString& line) { failures.append(line); };
-    }
-
-    AppFolder app;
-    SettingsFiles files;
-    SharedValues values;
-    NMailLibrary library;
-    QStringList log;
-    RecordingCheckHost host{log};
-    CheckCycle cycle;
-    QStringList failures;
-    QList<pop3::CertificateProblem> questions;
-    bool trust = false; // the answer to the question
-};
-
 // How many logins of the test user Dovecot has logged.
 qsizetype Logins(const Dovecot& server)
 {
@@ -68,6 +33,25 @@ qsizetype Logins(const Dovecot& server)
 }
 
 const QString Account = QStringLiteral("account pelloway|Secret-123");
+
+// The ids in the file of mail seen before, or -1 when it is not ours.
+int SeenCount(const QString& path)
+{
+    const QByteArray bytes = ReadBytes(path);
+    const QList<QByteArray> lines = bytes.split('\n');
+    return bytes.startsWith("pelloway-seen 1 ") ? int(lines.size()) - 2 : -1;
+}
+
+// What Dovecot logs as each session ends: "top=<count>/<bytes>, retr=<count>/<bytes>".
+QStringList SessionTotals(const Dovecot& server)
+{
+    QStringList totals;
+    static const QRegularExpression pattern(QStringLiteral("top=\\d+/\\d+, retr=\\d+/\\d+"));
+    auto it = pattern.globalMatch(server.log());
+    while (it.hasNext())
+        totals << it.next().captured();
+    return totals;
+}
 
 } // namespace
 
@@ -302,6 +286,126 @@ private slots:
         rig.cycle.CheckNewMail();
         QCOMPARE(rig.log, QStringList{QStringLiteral("question ") + key} + found);
         QCOMPARE(rig.files.TrustedCertificate(key), second);
+    }
+
+    // The new-only choice against a real server: what is counted follows the unique ids, the
+    // wire carries no RETR, and TOP only for the new messages; Dovecot's own log says so too.
+    void newMailOnly()
+    {
+        Dovecot server(Dovecot::Tls::On, Dovecot::Commands::Recorded);
+        QVERIFY2(server.isRunning(), qPrintable(server.error()));
+        server.addMessages(3, 2000);
+        auto rig = std::make_unique<Rig>(server);
+        RecordingNotifications notifications(rig->log);
+        rig->host.newMailOnlyChoice = 1;
+        rig->cycle.notifications = &notifications;
+        const QString seen = rig->files.seenMailPath();
+        qsizetype sent = 0;
+        const auto check = [&] {
+            rig->log.clear();
+            rig->cycle.CheckNewMail();
+            const QList<QByteArray> all = server.commands();
+            const QList<QByteArray> session = all.mid(sent);
+            sent = all.size();
+            return session;
+        };
+        const auto retrieved = [](const QList<QByteArray>& commands) {
+            QList<QByteArray> out;
+            for (const QByteArray& command : commands) {
+                if (command.startsWith("RETR") || command.startsWith("TOP"))
+                    out << command;
+            }
+            return out;
+        };
+
+        // 1. Three messages, none seen: three new; the newest first in the notification.
+        QList<QByteArray> commands = check();
+        QCOMPARE(rig->log, (QStringList{Account, "picture wife.gif",
+                                        QStringLiteral("notify 新着メール 3 通|Test Sender：Message 3\n"
+                                                       "Test Sender：Message 2\nTest Sender：Message 1"),
+                                        "report 1000 新着メールが有ります|3", "character"}));
+        QVERIFY2(commands.contains("UIDL"), commands.join(' ').constData());
+        QCOMPARE(retrieved(commands), (QList<QByteArray>{"TOP 3 0", "TOP 2 0", "TOP 1 0"}));
+        QCOMPARE(SeenCount(seen), 3);
+        QCOMPARE(QFile::permissions(seen) & 0x0077, QFileDevice::Permissions());
+
+        // 2. The same three: nothing new, nothing retrieved or read.
+        commands = check();
+        QCOMPARE(rig->log, (QStringList{Account, "report 1000 新着メールはありませんでした。|0"}));
+        QVERIFY(commands.contains("UIDL"));
+        QCOMPARE(retrieved(commands), QList<QByteArray>{});
+        QTRY_COMPARE(SessionTotals(server).size(), 2);
+        QCOMPARE(SessionTotals(server)[1], QStringLiteral("top=0/0, retr=0/0"));
+
+        // 3. Two delivered: two new, and only their headers are read.
+        server.addMessages(2, 3000);
+        commands = check();
+        QCOMPARE(rig->log, (QStringList{Account, "picture wife.gif",
+                                        QStringLiteral("notify 新着メール 2 通|Test Sender：Message 5\n"
+                                                       "Test Sender：Message 4"),
+                                        "report 1000 新着メールが有ります|2", "character"}));
+        QCOMPARE(retrieved(commands), (QList<QByteArray>{"TOP 5 0", "TOP 4 0"}));
+        QCOMPARE(SeenCount(seen), 5);
+
+        // 4. One deleted on the server: nothing new, and the remembered set shrinks.
+        QVERIFY(server.removeMessage(2));
+        commands = check();
+        QCOMPARE(rig->log.last(), QStringLiteral("report 1000 新着メールはありませんでした。|0"));
+        QCOMPARE(retrieved(commands), QList<QByteArray>{});
+        QCOMPARE(SeenCount(seen), 4);
+
+        // 5. A restart: a new library and check read the same file; still nothing new.
+        const std::unique_ptr<Rig> before = std::move(rig);
+        rig = std::make_unique<Rig>(server);
+        rig->files = before->files;
+        rig->host.newMailOnlyChoice = 1;
+        commands = check();
+        QCOMPARE(rig->log.last(), QStringLiteral("report 1000 新着メールはありませんでした。|0"));
+        QCOMPARE(retrieved(commands), QList<QByteArray>{});
+        QTRY_COMPARE(SessionTotals(server).size(), 5);
+        QVERIFY2(rig->failures.isEmpty(), qPrintable(rig->failures.join(u'\n')));
+        QCOMPARE(server.messageFiles(), 4);
+    }
+
+    // A server that refuses UIDL gets the usual check: every message retrieved and counted,
+    // one line on standard error, the remembered set untouched.
+    void newMailOnlyWithoutUidl()
+    {
+        test::ScriptedPop3Server pop3([](test::ScriptedPop3Server::Peer& p) {
+            p.send("+OK ready\r\n");
+            p.expect("CAPA");
+            p.send("+OK\r\nUSER\r\n.\r\n");
+            p.expect("USER");
+            p.send("+OK\r\n");
+            p.expect("PASS");
+            p.send("+OK\r\n");
+            p.expect("STAT");
+            p.send("+OK 2 40\r\n");
+            p.expect("LIST");
+            p.send("+OK\r\n1 20\r\n2 20\r\n.\r\n");
+            p.expect("UIDL");
+            p.send("-ERR no such command\r\n");
+            for (const char* command : {"RETR 1", "RETR 2"}) {
+                p.expect(command);
+                p.send("+OK\r\nSubject: x\r\n\r\nbody\r\n.\r\n");
+            }
+            p.expect("QUIT");
+            p.send("+OK\r\n");
+        });
+        Rig rig(*m_server);
+        rig.values.PopServer = QStringLiteral("plain://") + QString::fromLatin1(pop3.address());
+        rig.host.newMailOnlyChoice = 1;
+        QVERIFY(WriteBytes(rig.files.seenMailPath(), "untouched"));
+        rig.cycle.CheckNewMail();
+        pop3.finish();
+        QCOMPARE(rig.log, (QStringList{Account, "picture wife.gif", "report 1000 新着メールが有ります|2",
+                                       "character"}));
+        QCOMPARE(rig.failures.size(), 1);
+        QVERIFY2(rig.failures[0].contains(QStringLiteral("UIDL")) &&
+                     rig.failures[0].contains(QStringLiteral("no such command")),
+                 qPrintable(rig.failures[0]));
+        QCOMPARE(pop3.commands().size(), 9);
+        QCOMPARE(ReadBytes(rig.files.seenMailPath()), QByteArray("untouched"));
     }
 
 private:

@@ -1,6 +1,8 @@
-// The cut of a library text at its NUL, and the wait that keeps events flowing.
+// The cut of a library text at its NUL, the wait that keeps events flowing, and the words of
+// the new-mail notification.
 
 #include "mail/NMailText.h"
+#include "mail/NewMailNotice.h"
 #include "mail/Wait.h"
 
 #include <QCoreApplication>
@@ -35,6 +37,72 @@ private slots:
         QCOMPARE(TrimAtNul(QByteArrayView(bytes)), trimmed);
         // The text form cuts at the same place.
         QCOMPARE(TrimAtNul(QString::fromLatin1(bytes)), QString::fromLatin1(trimmed));
+    }
+
+    // Who wrote, as the notification names them.
+    void sender_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("sender");
+        QTest::newRow("name and address")
+            << QStringLiteral("山田太郎 <taro@example.jp>") << QStringLiteral("山田太郎");
+        QTest::newRow("quoted name") << "\"Doe, Jane\" <jane@example.com>"
+                                     << "Doe, Jane";
+        QTest::newRow("escaped quote") << "\"A \\\"B\\\" C\" <a@example.com>"
+                                       << "A \"B\" C";
+        QTest::newRow("address in brackets only") << "<bob@example.com>"
+                                                  << "bob@example.com";
+        QTest::newRow("bare address") << "bob@example.com"
+                                      << "bob@example.com";
+        QTest::newRow("address and comment") << "bob@example.com (Bob Smith)"
+                                             << "Bob Smith";
+        QTest::newRow("folded blanks") << "  Ann \t  Lee   <ann@example.org> "
+                                       << "Ann Lee";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("unclosed bracket") << "Eve <eve@example.org"
+                                          << "Eve <eve@example.org";
+    }
+    void sender()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, sender);
+        QCOMPARE(NewMailNotices::Sender(from), sender);
+    }
+
+    void notice_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QStringList>("entries"); // from|subject
+        QTest::addColumn<QString>("body");
+        QTest::newRow("one") << 1 << QStringList{"Ann <a@x>|Hello"} << QStringLiteral("Ann：Hello");
+        QTest::newRow("no subject, no sender")
+            << 1 << QStringList{"|"} << QStringLiteral("（差出人なし）：（件名なし）");
+        QTest::newRow("seven, five listed") << 7 << QStringList{"a|1", "b|2", "c|3", "d|4", "e|5", "f|6"}
+                                            << QStringLiteral("a：1\nb：2\nc：3\nd：4\ne：5\nほか 2 通");
+        QTest::newRow("three, two headers read")
+            << 3 << QStringList{"a|1", "b|2"} << QStringLiteral("a：1\nb：2\nほか 1 通");
+        QTest::newRow("no header read") << 4 << QStringList{} << QString();
+        QTest::newRow("long texts cut")
+            << 1 << QStringList{QString(30, u'名') + u'|' + QString(60, u'件')}
+            << QString(23, u'名') + QStringLiteral("…：") + QString(47, u'件') + u'…';
+        QTest::newRow("a cut never splits a surrogate pair")
+            << 1 << QStringList{QStringLiteral("x|") + QString(46, u'a') + QStringLiteral("😀😀")}
+            << QStringLiteral("x：") + QString(46, u'a') + u'…';
+        QTest::newRow("line breaks in a subject folded")
+            << 1 << QStringList{"a|one\ntwo"} << QStringLiteral("a：one two");
+    }
+    void notice()
+    {
+        QFETCH(int, count);
+        QFETCH(QStringList, entries);
+        QFETCH(QString, body);
+        std::vector<NewMailEntry> list;
+        for (const QString& entry : entries)
+            list.push_back({entry.section(u'|', 0, 0), entry.section(u'|', 1)});
+        const NewMailNotice notice = NewMailNotices::Make(count, list);
+        QCOMPARE(notice.summary, QStringLiteral("新着メール %1 通").arg(count));
+        QCOMPARE(notice.body, body);
     }
 
     // The wait returns only once the tick shows more than the requested time, also when the

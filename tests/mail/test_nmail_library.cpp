@@ -9,6 +9,7 @@
 #include "support/ScriptedPop3Server.h"
 
 #include <QCoreApplication>
+#include <QSet>
 #include <QTest>
 #include <QTimer>
 #include <atomic>
@@ -94,6 +95,7 @@ private slots:
     void reasonCutToTheCallersSize();
     void badHandlesAndNumbers();
     void messageLongerThanItsSize();
+    void uniqueIdsAndHeaders();
     void closingAbandonsTheExchange();
     // Last: the program ends in it, and every later wait would return at once.
     void programEndingAbandonsTheExchange();
@@ -427,6 +429,59 @@ void TestNMailLibrary::programEndingAbandonsTheExchange()
     silent.server.finish();
     QVERIFY(silent.hungUp);
     QCOMPARE(silent.server.commands().last(), QByteArray("RETR 1"));
+}
+
+// The operations beyond the ten: every message's id, distinct and stable between
+// connections, written into the caller's buffer or refused when it does not fit; the four
+// header texts from TOP, the same as a full retrieval gives, with no RETR sent.
+void TestNMailLibrary::uniqueIdsAndHeaders()
+{
+    m_server->addMessage("Subject: =?ISO-2022-JP?B?GyRCJUYlOSVIGyhC?=\r\nFrom: a@localhost\r\n\r\nbody\r\n");
+    m_server->addMessages(2, 500);
+    auto library = makeLibrary();
+    QList<QByteArray> ids[2];
+    for (QList<QByteArray>& seen : ids) {
+        const int handle = library->NMailPop3Connect(m_server->plainServer().toLatin1());
+        QVERIFY(handle != -1);
+        QCOMPARE(library->NMailPop3Authenticate(handle, m_server->user(), m_server->password(), false), 3);
+        for (int k = 1; k <= 3; ++k) {
+            Buffer id(Pop3Library::TextBufferSize + 1);
+            const int length = library->NMailPop3GetUidl(handle, k, id.span());
+            QVERIFY2(length > 0, Reason(*library).constData());
+            QCOMPARE(id.text().size(), length);
+            QVERIFY(id.guardsIntact());
+            seen << id.text();
+        }
+        // Too small for the id: refused, nothing written past the buffer.
+        Buffer tiny(4, 'x');
+        QCOMPARE(library->NMailPop3GetUidl(handle, 1, tiny.span()), -1);
+        QVERIFY(tiny.guardsIntact() && tiny.terminated());
+        QCOMPARE(library->NMailPop3GetUidl(handle, 4, tiny.span()), -1);
+
+        Texts texts;
+        const int numbers[] = {1, 3};
+        QCOMPARE(library->NMailPop3QueueHeaders(handle, numbers), 2);
+        QCOMPARE(library->NMailPop3GetMailHeader(handle, 1, texts.subject.span(), texts.from.span(),
+                                                 texts.date.span(), texts.header.span()),
+                 0);
+        QCOMPARE(texts.subject.text(), ToAnsi(QStringLiteral("テスト")));
+        QCOMPARE(texts.from.text(), QByteArray("a@localhost"));
+        QCOMPARE(library->NMailPop3GetMailHeader(handle, 3, texts.subject.span(), texts.from.span(),
+                                                 texts.date.span(), texts.header.span()),
+                 0);
+        QCOMPARE(texts.subject.text(), QByteArray("Message 3"));
+        QCOMPARE(texts.header.text(), QByteArray("<3.pelloway@localhost>"));
+        QVERIFY(texts.intact());
+        // The body was never held: a retrieval still gets the whole message.
+        Buffer body(600);
+        QCOMPARE(library->NMailPop3GetMail(handle, 3, texts.subject.span(), texts.from.span(),
+                                           texts.date.span(), texts.header.span(), body.span(), 0, 0),
+                 0);
+        QCOMPARE(body.text().size(), 500);
+        library->NMailPop3Close(handle);
+    }
+    QCOMPARE(ids[0], ids[1]);
+    QCOMPARE(QSet<QByteArray>(ids[0].begin(), ids[0].end()).size(), 3);
 }
 
 QTEST_GUILESS_MAIN(TestNMailLibrary)

@@ -50,6 +50,16 @@ void Login(Peer& peer, const QList<qint64>& sizes, qsizetype count = -1)
     peer.send(list + ".\r\n");
 }
 
+// With PIPELINING offered: USER, PASS, STAT and LIST read as one batch before any answer;
+// three messages of 10 bytes.
+void PipelinedLogin(Peer& peer)
+{
+    Hello(peer, PipelineCaps);
+    for (const char* command : {"USER", "PASS", "STAT", "LIST"})
+        peer.expect(command);
+    peer.send("+OK\r\n+OK\r\n+OK 3 30\r\n+OK\r\n1 10\r\n2 10\r\n3 10\r\n.\r\n");
+}
+
 // Each command without its arguments, but RETR with its number.
 QList<QByteArray> Verbs(const QList<QByteArray>& commands)
 {
@@ -260,6 +270,10 @@ private slots:
     void oneCommandAtATimeOtherwise();
     void readsAheadWhatHasArrived();
     void ipv6LiteralInBrackets();
+    void uniqueIdsAndPipelinedHeaders();
+    void uniqueIdsRefusedLeavesTheConnection();
+    void boundedReplies_data();
+    void boundedReplies();
 
 private:
     static Pop3Options Quick()
@@ -519,10 +533,7 @@ void TestPop3Faults::pipelinesWhenOffered()
     // The script reads every command of a batch before it answers any: a client that
     // waited for each answer would stall here and time out.
     ScriptedPop3Server server([](Peer& p) {
-        Hello(p, PipelineCaps);
-        for (const char* command : {"USER", "PASS", "STAT", "LIST"})
-            p.expect(command);
-        p.send("+OK\r\n+OK\r\n+OK 3 30\r\n+OK\r\n1 10\r\n2 10\r\n3 10\r\n.\r\n");
+        PipelinedLogin(p);
         for (const char* command : {"RETR 1", "RETR 2", "RETR 3"})
             p.expect(command);
         p.send("+OK\r\nA: 1\r\n.\r\n+OK\r\nA: 2\r\n.\r\n+OK\r\nA: 3\r\n.\r\n");
@@ -640,6 +651,117 @@ void TestPop3Faults::ipv6LiteralInBrackets()
     QVERIFY2(message, qPrintable(client.Reason()));
     QCOMPARE(message->bytes, QByteArray("Subject: v6\r\n"));
     client.Quit();
+}
+
+void TestPop3Faults::uniqueIdsAndPipelinedHeaders()
+{
+    // The TOP commands must arrive together: the script reads both before answering.
+    ScriptedPop3Server server([](Peer& p) {
+        PipelinedLogin(p);
+        p.expect("UIDL");
+        // Message 2's line is not an id; message 4 does not exist.
+        p.send("+OK\r\n1 id-one\r\n2 two words\r\n3 id-three\r\n4 id-four\r\n.\r\n");
+        for (const char* command : {"TOP 3 0", "TOP 1 0"})
+            p.expect(command);
+        p.send("+OK\r\nSubject: three\r\n\r\n.\r\n+OK\r\nSubject: one\r\n\r\n.\r\n");
+        p.expect("QUIT");
+        p.send("+OK bye\r\n");
+    });
+    Pop3Options options = Quick();
+    options.responseTimeoutMs = 5000;
+    Pop3Client client(options);
+    QVERIFY(client.Connect(Plain(server)));
+    QCOMPARE(client.Authenticate("user", "pass", false), 3);
+    QCOMPARE(client.ReadUniqueIds(), 1);
+    QCOMPARE(client.ReadUniqueIds(), 1); // asked once
+    QCOMPARE(client.UniqueId(1), QByteArray("id-one"));
+    QCOMPARE(client.UniqueId(2), QByteArray());
+    QCOMPARE(client.UniqueId(3), QByteArray("id-three"));
+    QCOMPARE(client.UniqueId(4), QByteArray());
+    QVERIFY(client.QueueHeaders({3, 1}));
+    const Pop3Message* three = client.FetchHeader(3);
+    QVERIFY2(three, qPrintable(client.Reason()));
+    QCOMPARE(three->bytes, QByteArray("Subject: three\r\n\r\n"));
+    const Pop3Message* one = client.FetchHeader(1);
+    QVERIFY2(one, qPrintable(client.Reason()));
+    QCOMPARE(one->bytes, QByteArray("Subject: one\r\n\r\n"));
+    // The connect, CAPA, the login batch, UIDL, the TOP batch: no RETR went out before.
+    QCOMPARE(client.RoundTrips(), 5);
+    client.Quit();
+    server.finish();
+    QCOMPARE(Verbs(server.commands()),
+             (QList<QByteArray>{"CAPA", "USER", "PASS", "STAT", "LIST", "UIDL", "TOP", "TOP", "QUIT"}));
+}
+
+void TestPop3Faults::uniqueIdsRefusedLeavesTheConnection()
+{
+    ScriptedPop3Server server([](Peer& p) {
+        Hello(p);
+        Login(p, {10});
+        p.expect("UIDL");
+        p.send("-ERR unknown command\r\n");
+        p.expect("TOP 1 0");
+        p.send("-ERR no TOP either\r\n");
+        p.expect("RETR 1");
+        p.send("+OK\r\nA: 1\r\n.\r\n");
+        p.expect("QUIT");
+        p.send("+OK bye\r\n");
+    });
+    Pop3Client client(Quick());
+    QVERIFY(client.Connect(Plain(server)));
+    QCOMPARE(client.Authenticate("user", "pass", false), 1);
+    QCOMPARE(client.ReadUniqueIds(), 0);
+    QCOMPARE(client.Error(), Pop3Error::UniqueIds);
+    QCOMPARE(client.Reason(), QStringLiteral("サーバーがUIDLに対応していません。(-ERR unknown command)"));
+    QCOMPARE(client.UniqueId(1), QByteArray());
+    QVERIFY(!client.FetchHeader(1));
+    QCOMPARE(client.Error(), Pop3Error::Header);
+    const Pop3Message* message = client.Fetch(1);
+    QVERIFY2(message, qPrintable(client.Reason()));
+    QCOMPARE(message->bytes, QByteArray("A: 1\r\n"));
+    client.Quit();
+    server.finish();
+    QCOMPARE(Verbs(server.commands()).last(), QByteArray("QUIT"));
+}
+
+// A listing or a header that runs on past its bound ends the connection with a reason
+// instead of being read for ever.
+void TestPop3Faults::boundedReplies_data()
+{
+    QTest::addColumn<QByteArray>("command");
+    QTest::addColumn<QByteArray>("endless");
+    QTest::newRow("UIDL listing") << QByteArray("UIDL") << QByteArray("1 again-and-again\r\n");
+    QTest::newRow("TOP header") << QByteArray("TOP 1 0") << QByteArray("X-Filler: 0123456789abcdef\r\n");
+}
+
+void TestPop3Faults::boundedReplies()
+{
+    QFETCH(QByteArray, command);
+    QFETCH(QByteArray, endless);
+    ScriptedPop3Server server([&](Peer& p) {
+        Hello(p);
+        Login(p, {10});
+        p.expect(command);
+        p.send("+OK\r\n");
+        p.repeat(endless.repeated(512));
+    });
+    Pop3Options options = Quick();
+    options.responseTimeoutMs = 5000;
+    options.listLimit = 64 * 1024;
+    options.headerLimit = 64 * 1024;
+    Pop3Client client(options);
+    QVERIFY(client.Connect(Plain(server)));
+    QCOMPARE(client.Authenticate("user", "pass", false), 1);
+    if (command == "UIDL")
+        QCOMPARE(client.ReadUniqueIds(), -1);
+    else
+        QVERIFY(!client.FetchHeader(1));
+    QCOMPARE(client.Error(), Pop3Error::TooLarge);
+    QVERIFY2(client.Reason().contains(QStringLiteral("more than 65536 bytes")), qPrintable(client.Reason()));
+    QVERIFY(client.Closed());
+    QVERIFY(client.BytesReceived() < 1024 * 1024);
+    client.Quit();
+    server.finish();
 }
 
 QTEST_GUILESS_MAIN(TestPop3Faults)

@@ -1,6 +1,7 @@
-// A NetworkManager that lists its connections and then stops answering holds the hang-up no
-// longer than the listing's one deadline. This test's time-out in CTest is far below the
-// 25 s a D-Bus call would wait by default, and the mock stays silent for a minute.
+// A NetworkManager that lists its connections and then answers each question about them only
+// after five seconds holds the hang-up no longer than the listing's one deadline. Five seconds
+// is far beyond that deadline and well within the 25 s a D-Bus call waits by default: a
+// listing that waited for the answers would get them and find the three dial-ups.
 
 #include "RasTestConnections.h"
 #include "platform/ras/NetworkManagerDialUp.h"
@@ -23,7 +24,7 @@ private slots:
         const QMap<QString, QString> paths = test::ActivateAll(
             m_mock, {QStringLiteral("gsm"), QStringLiteral("pppoe"), QStringLiteral("cdma")});
         QVERIFY2(paths.size() == 3, qPrintable(m_mock.error()));
-        QVERIFY(m_mock.stopAnsweringActiveConnections(60));
+        QVERIFY(m_mock.stopAnsweringActiveConnections(SilenceSeconds));
 
         std::vector<std::unique_ptr<DialUpSource>> sources;
         sources.push_back(std::make_unique<NetworkManagerDialUp>());
@@ -35,10 +36,10 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         // Two listings in a row: each has its own deadline, neither waits for the other's
-        // unanswered questions.
+        // unanswered questions (the mock is still busy with the first listing's ones).
         for (int i = 0; i < 2; ++i) {
             QCOMPARE(ras.RasEnumConnectionsA(table, bufferSize, count), 0u);
-            QCOMPARE(count, 0u); // no type came back: nothing is taken for a dial-up
+            QCOMPARE(count, 0u); // no type came back in time: nothing is taken for a dial-up
         }
         ras.Flush();
         qInfo("two listings against a silent NetworkManager: %lld ms (deadline %d ms each)",
@@ -46,6 +47,7 @@ private slots:
     }
 
 private:
+    static constexpr int SilenceSeconds = 5;
     test::DBusMock m_mock;
 };
 

@@ -1,19 +1,17 @@
 // pppd links started by hand: which processes count, and that only they get SIGTERM.
 
 #include "platform/ras/PppdDialUp.h"
+#include "support/FakeProc.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 #include <csignal>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 using namespace pelloway;
+using namespace pelloway::test;
 
 namespace {
 
@@ -26,95 +24,14 @@ QByteArray statLine(const QByteArray& comm, char state, int ppid = 77, int start
            " 1000 100 18446744073709551615\n";
 }
 
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    return test::WriteBytes(path, bytes);
-}
-
-QByteArray commOf(pid_t pid)
-{
-    QFile file(QStringLiteral("/proc/%1/comm").arg(pid));
-    return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : QByteArray();
-}
-
-char stateOf(pid_t pid)
-{
-    QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray text = file.readAll();
-    const qsizetype close = text.lastIndexOf(')');
-    return close >= 0 && close + 2 < text.size() ? text[close + 2] : 0;
-}
-
-// Polls /proc until `ready` holds; false after five seconds.
-template <typename Ready> bool waitFor(Ready ready)
-{
-    for (int i = 0; i < 500; ++i) {
-        if (ready())
-            return true;
-        QThread::msleep(10);
-    }
-    return false;
-}
-
-// Fake processes, each leading a process group of its own, killed with their children when
-// the test ends (or dies).
-class Fakes
-{
-public:
-    ~Fakes()
-    {
-        for (pid_t pid : m_leaders) {
-            ::kill(-pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-        }
-    }
-    pid_t spawn(const QString& program, const QStringList& args)
-    {
-        const QByteArray path = QFile::encodeName(program);
-        std::vector<QByteArray> storage{path};
-        for (const QString& arg : args)
-            storage.push_back(arg.toLocal8Bit());
-        std::vector<char*> argv;
-        for (QByteArray& arg : storage)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-            ::setpgid(0, 0);
-            ::execv(path.constData(), argv.data());
-            ::_exit(127);
-        }
-        if (pid > 0)
-            m_leaders.push_back(pid);
-        return pid;
-    }
-    // Reaps a fake that ended; returns its wait status.
-    int reap(pid_t pid)
-    {
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        std::erase(m_leaders, pid);
-        return status;
-    }
-
-private:
-    std::vector<pid_t> m_leaders;
-};
-
+// The pppd child of one of our own fakes (only read: nothing else on the machine is touched).
 pid_t childPppdOf(pid_t parent)
 {
     for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         const pid_t pid = entry.toInt();
-        if (pid <= 0 || commOf(pid) != "pppd")
+        if (pid <= 0 || ProcComm(pid) != "pppd")
             continue;
-        QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray text = file.readAll();
+        const QByteArray text = ReadBytes(QStringLiteral("/proc/%1/stat").arg(pid));
         const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
         if (fields.size() > 1 && fields[1].toInt() == parent)
             return pid;
@@ -182,17 +99,17 @@ private slots:
         QFETCH(bool, listed);
         QFETCH(QString, peer);
 
-        QTemporaryDir proc;
-        QVERIFY(writeFile(proc.filePath(QStringLiteral("4242/stat")), stat));
-        QVERIFY(writeFile(proc.filePath(QStringLiteral("4242/cmdline")), cmdline));
+        FakeProc proc;
+        QVERIFY(proc.write(QStringLiteral("4242/stat"), stat));
+        QVERIFY(proc.write(QStringLiteral("4242/cmdline"), cmdline));
         if (!parentComm.isEmpty())
-            QVERIFY(writeFile(proc.filePath(QStringLiteral("77/comm")), parentComm + '\n'));
+            QVERIFY(proc.write(QStringLiteral("77/comm"), parentComm + '\n'));
         // Entries that are not processes never count, whatever they hold.
-        QVERIFY(writeFile(proc.filePath(QStringLiteral("self/stat")), statLine("pppd", 'S')));
-        QVERIFY(writeFile(proc.filePath(QStringLiteral("net/stat")), statLine("pppd", 'S')));
-        QVERIFY(writeFile(proc.filePath(QStringLiteral("stat")), statLine("pppd", 'S')));
+        QVERIFY(proc.write(QStringLiteral("self/stat"), statLine("pppd", 'S')));
+        QVERIFY(proc.write(QStringLiteral("net/stat"), statLine("pppd", 'S')));
+        QVERIFY(proc.write(QStringLiteral("stat"), statLine("pppd", 'S')));
 
-        const std::vector<PppdProcess> found = FindHandStartedPppd(proc.path());
+        const std::vector<PppdProcess> found = FindHandStartedPppd(proc.root());
         QCOMPARE(found.size(), listed ? 1u : 0u);
         if (listed) {
             QCOMPARE(found[0].pid, 4242);
@@ -201,39 +118,36 @@ private slots:
         }
     }
 
-    // Real processes: a copy of sleep named pppd started by hand, one whose parent is named
-    // NetworkManager, one carrying NetworkManager's plugin, and a dead one.
+    // Real processes, seen through links to their /proc entries: a copy of sleep named pppd
+    // started by hand, one whose parent is named NetworkManager, one carrying NetworkManager's
+    // plugin and a dead one. A second hand-started pppd stands for the machine's own link:
+    // it is not in the folder searched, so it must stay up.
     void onlyHandStartedGetSigterm()
     {
-        if (!FindHandStartedPppd().empty())
-            QSKIP("a pppd runs on this machine; it is left alone");
-        QTemporaryDir dir;
-        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("plugin"))));
-        const QString pppd = dir.filePath(QStringLiteral("pppd"));
-        const QString shellPppd = dir.filePath(QStringLiteral("plugin/pppd"));
-        const QString networkManager = dir.filePath(QStringLiteral("NetworkManager"));
-        QVERIFY(QFile::copy(QStringLiteral("/bin/sleep"), pppd));
-        QVERIFY(QFile::copy(QStringLiteral("/bin/sh"), shellPppd));
-        QVERIFY(QFile::copy(QStringLiteral("/bin/sh"), networkManager));
-
-        Fakes fakes;
-        const pid_t byHand = fakes.spawn(pppd, {QStringLiteral("600")});
+        FakeProc proc;
+        QVERIFY(proc.isValid());
+        const pid_t byHand = proc.startPppd();
+        const pid_t machines = proc.startPppd();
         const pid_t manager =
-            fakes.spawn(networkManager, {QStringLiteral("-c"), QStringLiteral("\"$0\" 600 & wait"), pppd});
-        const pid_t withPlugin = fakes.spawn(
-            shellPppd, {QStringLiteral("-c"), QStringLiteral("sleep 600; exit 0"), QStringLiteral("pppd"),
+            proc.spawn(proc.shellNetworkManager(),
+                       {QStringLiteral("-c"), QStringLiteral("\"$0\" 600 & wait"), proc.sleepPppd()});
+        const pid_t withPlugin =
+            proc.spawn(proc.shellPppd(),
+                       {QStringLiteral("-c"), QStringLiteral("sleep 600; exit 0"), QStringLiteral("pppd"),
                         QStringLiteral("plugin"), QStringLiteral("nm-pppd-plugin.so")});
-        const pid_t zombie = fakes.spawn(pppd, {QStringLiteral("0")});
-        QVERIFY(byHand > 0 && manager > 0 && withPlugin > 0 && zombie > 0);
+        const pid_t zombie = proc.spawn(proc.sleepPppd(), {QStringLiteral("0")});
+        QVERIFY(byHand > 0 && machines > 0 && manager > 0 && withPlugin > 0 && zombie > 0);
 
         pid_t managed = 0;
-        QVERIFY(waitFor([&] { return (managed = childPppdOf(manager)) != 0; }));
-        QVERIFY(waitFor([&] { return commOf(byHand) == "pppd" && stateOf(byHand) == 'S'; }));
-        QVERIFY(waitFor([&] { return commOf(withPlugin) == "pppd" && stateOf(withPlugin) == 'S'; }));
-        QVERIFY(waitFor([&] { return stateOf(zombie) == 'Z'; }));
-        QCOMPARE(commOf(zombie), QByteArray("pppd"));
+        QVERIFY(QTest::qWaitFor([&] { return (managed = childPppdOf(manager)) != 0; }));
+        QVERIFY(
+            QTest::qWaitFor([&] { return ProcComm(withPlugin) == "pppd" && ProcState(withPlugin) == 'S'; }));
+        QVERIFY(QTest::qWaitFor([&] { return ProcState(zombie) == 'Z'; }));
+        QCOMPARE(ProcComm(zombie), QByteArray("pppd"));
+        for (pid_t pid : {byHand, manager, managed, withPlugin, zombie})
+            QVERIFY(proc.link(pid));
 
-        PppdDialUp source;
+        PppdDialUp source(proc.root());
         const std::vector<DialUpLink> links = source.List(QDeadlineTimer(1000));
         // Never signal anything but our own hand-started fake.
         QCOMPARE(links.size(), 1u);
@@ -241,11 +155,11 @@ private slots:
         QVERIFY(source.HangUp(links[0].key));
         QVERIFY(!source.HangUp(links[0].key)); // its pidfd is spent
 
-        const int status = fakes.reap(byHand);
-        QVERIFY(WIFSIGNALED(status));
+        const int status = proc.reap(byHand);
+        QVERIFY(status != -1 && WIFSIGNALED(status));
         QCOMPARE(WTERMSIG(status), SIGTERM);
-        for (pid_t pid : {manager, managed, withPlugin})
-            QVERIFY2(stateOf(pid) == 'S', qPrintable(QString::number(pid)));
+        for (pid_t pid : {machines, manager, managed, withPlugin})
+            QVERIFY2(ProcState(pid) == 'S', qPrintable(QString::number(pid)));
     }
 
     // A line started by root stays up when an ordinary user's program hangs up: the signal is
@@ -254,14 +168,10 @@ private slots:
     {
         if (::geteuid() != 0)
             QSKIP("needs root to start a line that a user may not end");
-        if (!FindHandStartedPppd().empty())
-            QSKIP("a pppd runs on this machine; it is left alone");
-        QTemporaryDir dir;
-        const QString pppd = dir.filePath(QStringLiteral("pppd"));
-        QVERIFY(QFile::copy(QStringLiteral("/bin/sleep"), pppd));
-        Fakes fakes;
-        const pid_t rootLine = fakes.spawn(pppd, {QStringLiteral("600")});
-        QVERIFY(waitFor([&] { return commOf(rootLine) == "pppd" && stateOf(rootLine) == 'S'; }));
+        FakeProc proc;
+        QVERIFY(proc.isValid());
+        const pid_t rootLine = proc.startPppd();
+        QVERIFY(rootLine > 0 && proc.link(rootLine));
 
         // The hang-up runs in a child that has become "nobody"; its exit code tells what it saw.
         const pid_t user = ::fork();
@@ -269,7 +179,7 @@ private slots:
         if (user == 0) {
             if (::setgid(65534) != 0 || ::setuid(65534) != 0)
                 ::_exit(10);
-            PppdDialUp source;
+            PppdDialUp source(proc.root());
             const std::vector<DialUpLink> links = source.List(QDeadlineTimer(1000));
             if (links.size() != 1 || links[0].deviceName != QString::number(rootLine))
                 ::_exit(11);
@@ -279,27 +189,24 @@ private slots:
         QCOMPARE(::waitpid(user, &status, 0), user);
         QVERIFY(WIFEXITED(status));
         QCOMPARE(WEXITSTATUS(status), 0); // listed, refused, reported as not sent
-        QCOMPARE(stateOf(rootLine), 'S');
+        QCOMPARE(ProcState(rootLine), 'S');
     }
 
     // A listed link that ended before its hang-up is skipped quietly; the pidfd keeps a pid
     // reused meanwhile from being signalled.
     void linkGoneBeforeHangUp()
     {
-        if (!FindHandStartedPppd().empty())
-            QSKIP("a pppd runs on this machine; it is left alone");
-        QTemporaryDir dir;
-        const QString pppd = dir.filePath(QStringLiteral("pppd"));
-        QVERIFY(QFile::copy(QStringLiteral("/bin/sleep"), pppd));
-        Fakes fakes;
-        const pid_t byHand = fakes.spawn(pppd, {QStringLiteral("600")});
-        QVERIFY(waitFor([&] { return commOf(byHand) == "pppd"; }));
+        FakeProc proc;
+        QVERIFY(proc.isValid());
+        const pid_t byHand = proc.startPppd();
+        QVERIFY(byHand > 0 && proc.link(byHand));
 
-        PppdDialUp source;
+        PppdDialUp source(proc.root());
         const std::vector<DialUpLink> links = source.List(QDeadlineTimer(1000));
         QCOMPARE(links.size(), 1u);
         ::kill(byHand, SIGKILL);
-        const int status = fakes.reap(byHand);
+        const int status = proc.reap(byHand);
+        QVERIFY(status != -1 && WIFSIGNALED(status));
         QCOMPARE(WTERMSIG(status), SIGKILL);
         QVERIFY(!source.HangUp(links[0].key));
     }

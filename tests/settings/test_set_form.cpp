@@ -276,6 +276,42 @@ private slots:
         QCOMPARE(m_host->indicator, indicatorAfterReload);
     }
 
+    // The new-only choice: read when the object is created, written on closing; a file
+    // where it was never on keeps no key for it.
+    void newMailOnlyChoice_data()
+    {
+        QTest::addColumn<QByteArray>("stored"); // NUMBER3's line, or empty
+        QTest::addColumn<bool>("checkedAtLoad");
+        QTest::addColumn<bool>("click");
+        QTest::addColumn<QByteArray>("written"); // NUMBER3's line after closing, or empty
+        QTest::newRow("never on: no key, none written") << QByteArray() << false << false << QByteArray();
+        QTest::newRow("ticked: written") << QByteArray() << false << true << QByteArray("NUMBER3=1\r\n");
+        QTest::newRow("stored 1 comes back ticked")
+            << QByteArray("NUMBER3=1\r\n") << true << false << QByteArray("NUMBER3=1\r\n");
+        QTest::newRow("cleared: written 0")
+            << QByteArray("NUMBER3=1\r\n") << true << true << QByteArray("NUMBER3=0\r\n");
+        QTest::newRow("stored 2 leaves it clear")
+            << QByteArray("NUMBER3=2\r\n") << false << false << QByteArray("NUMBER3=0\r\n");
+    }
+    void newMailOnlyChoice()
+    {
+        QFETCH(QByteArray, stored);
+        QFETCH(bool, checkedAtLoad);
+        QFETCH(bool, click);
+        QFETCH(QByteArray, written);
+        QVERIFY(WriteBytes(ini(), Ini("NUMBER=0\r\nNUMBER2=7\r\n" + stored)));
+        m_form->show();
+        SetForm* form = m_form->loadedForm();
+        QCOMPARE(form->NewMailOnlyChoice(), checkedAtLoad ? 1 : 0);
+        if (click)
+            QTest::mouseClick(form->Check2, Qt::LeftButton);
+        QCOMPARE(form->NewMailOnlyChoice(), checkedAtLoad != click ? 1 : 0);
+        QCOMPARE(form->HangUpChoice(), 0);
+        QVERIFY(form->close());
+        QCOMPARE(ReadBytes(ini()), Ini("NUMBER=0\r\nNUMBER2=7\r\n" + written));
+        QCOMPARE(m_form->get().NewMailOnlyChoice(), checkedAtLoad != click ? 1 : 0);
+    }
+
     // A close whose save fails says which file and why, and the dialog stays open with what
     // was typed; whatever stood in the file's place is untouched.
     void failedSaveKeepsTheDialog_data()
@@ -403,6 +439,10 @@ private slots:
         QTest::newRow("Text2") << "Text2"
                                << "0" << QRect(2040, 2280, 375, 270);
         QTest::newRow("Label2") << "Label2" << QStringLiteral("分") << QRect(2520, 2325, 495, 255);
+        QTest::newRow("Check2") << "Check2"
+                                << "" << QRect(120, 2745, 255, 255);
+        QTest::newRow("Label4") << "Label4" << QStringLiteral("新しいメールだけ知らせる。")
+                                << QRect(480, 2790, 2535, 255);
     }
     void layout()
     {
@@ -411,7 +451,7 @@ private slots:
         QFETCH(QRect, twips);
         SetForm& form = m_form->get();
         QCOMPARE(form.windowTitle(), QStringLiteral("設定"));
-        QCOMPARE(form.size(), TwipsRect(0, 0, 3105, 2580).size());
+        QCOMPARE(form.size(), TwipsRect(0, 0, 3105, 3060).size());
         QCOMPARE(form.geometry().center(), QGuiApplication::primaryScreen()->availableGeometry().center());
         auto* widget = form.findChild<QWidget*>(control);
         QVERIFY(widget);
@@ -425,6 +465,7 @@ private slots:
         QVERIFY(!(form.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
         QCOMPARE(form.Label1->palette().color(QPalette::WindowText), QColor(0, 0, 255));
         QCOMPARE(form.Label3->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+        QCOMPARE(form.Label4->palette().color(QPalette::WindowText), QColor(0, 0, 255));
         QCOMPARE(form.Label5->palette().color(QPalette::WindowText), QColor(255, 0, 0));
         QCOMPARE(form.Label2->palette().color(QPalette::WindowText), QColor(255, 0, 0));
         QVERIFY(form.Label5->font().bold());
@@ -439,14 +480,15 @@ private slots:
         QCOMPARE(image.pixelColor(inside(form.Command2)), QColor(128, 128, 255));
         QCOMPARE(image.pixelColor(QPoint(form.width() / 2, TwipsToPixels(960))), QColor(0, 0, 0));
         QCOMPARE(image.pixelColor(QPoint(form.width() / 2, TwipsToPixels(960) + 2)), QColor(192, 192, 192));
+        QCOMPARE(image.pixelColor(QPoint(form.width() / 2, TwipsToPixels(2640))), QColor(0, 0, 0));
     }
 
     void focusOrder()
     {
         m_form->show();
         SetForm* form = m_form->loadedForm();
-        QCOMPARE(test::TabWalk(form, form->Command2, 5),
-                 (QStringList{"Command2", "Command1", "Check1", "Text2", "Command2"}));
+        QCOMPARE(test::TabWalk(form, form->Command2, 6),
+                 (QStringList{"Command2", "Command1", "Check1", "Text2", "Check2", "Command2"}));
     }
 };
 

@@ -19,6 +19,7 @@ namespace pelloway::test {
 namespace {
 
 const QString Service = QStringLiteral("org.freedesktop.NetworkManager");
+const QString NotificationService = QStringLiteral("org.freedesktop.Notifications");
 const QString ManagerPath = QStringLiteral("/org/freedesktop/NetworkManager");
 const QString ManagerInterface = QStringLiteral("org.freedesktop.NetworkManager");
 const QString MockInterface = QStringLiteral("org.freedesktop.DBus.Mock");
@@ -74,6 +75,7 @@ DBusMock::DBusMock()
 DBusMock::~DBusMock()
 {
     stopNetworkManager();
+    stopNotificationDaemon();
     QDBusConnection::disconnectFromBus(m_connectionName);
     stop(m_daemon);
 }
@@ -134,35 +136,56 @@ bool DBusMock::startBus()
     return true;
 }
 
-bool DBusMock::startNetworkManager()
+bool DBusMock::startMock(std::unique_ptr<QProcess>& process, const QString& service,
+                         const QStringList& arguments)
 {
-    stopNetworkManager();
-    m_mock = std::make_unique<QProcess>();
-    dieWithParent(*m_mock);
+    stop(process);
+    process = std::make_unique<QProcess>();
+    dieWithParent(*process);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), m_address);
-    m_mock->setProcessEnvironment(env);
-    m_mock->setStandardOutputFile(m_dir.filePath(QStringLiteral("mock.log")), QIODevice::Append);
-    m_mock->setStandardErrorFile(m_dir.filePath(QStringLiteral("mock.log")), QIODevice::Append);
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_address);
+    process->setProcessEnvironment(env);
+    process->setStandardOutputFile(m_dir.filePath(QStringLiteral("mock.log")), QIODevice::Append);
+    process->setStandardErrorFile(m_dir.filePath(QStringLiteral("mock.log")), QIODevice::Append);
     // The system's own python: another one on the PATH may lack dbusmock.
-    m_mock->start(QStringLiteral("/usr/bin/python3"),
-                  {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--template"),
-                   QStringLiteral("networkmanager")});
-    if (!m_mock->waitForStarted(StartTimeoutMs)) {
-        m_error = QStringLiteral("dbusmock did not start: ") + m_mock->errorString();
+    process->start(QStringLiteral("/usr/bin/python3"),
+                   QStringList{QStringLiteral("-m"), QStringLiteral("dbusmock")} + arguments);
+    if (!process->waitForStarted(StartTimeoutMs)) {
+        m_error = QStringLiteral("dbusmock did not start: ") + process->errorString();
         return false;
     }
     QDBusConnection bus(m_connectionName);
     QDeadlineTimer deadline(StartTimeoutMs);
-    while (!bus.interface()->isServiceRegistered(Service)) {
-        if (deadline.hasExpired() || m_mock->state() != QProcess::Running) {
-            m_error = QStringLiteral("the NetworkManager mock did not come up: ") +
+    while (!bus.interface()->isServiceRegistered(service)) {
+        if (deadline.hasExpired() || process->state() != QProcess::Running) {
+            m_error = QStringLiteral("the mock of %1 did not come up: ").arg(service) +
                       QString::fromUtf8(ReadBytes(m_dir.filePath(QStringLiteral("mock.log"))));
             return false;
         }
         QThread::msleep(20);
     }
     return true;
+}
+
+bool DBusMock::startNetworkManager()
+{
+    stopNetworkManager();
+    return startMock(m_mock, Service, {QStringLiteral("--template"), QStringLiteral("networkmanager")});
+}
+
+bool DBusMock::startNotificationDaemon(const QString& capabilities)
+{
+    QStringList arguments{QStringLiteral("--template"), QStringLiteral("notification_daemon")};
+    if (!capabilities.isEmpty())
+        arguments << QStringLiteral("--parameters")
+                  << QStringLiteral(R"({"capabilities": "%1"})").arg(capabilities);
+    return startMock(m_notifications, NotificationService, arguments);
+}
+
+void DBusMock::stopNotificationDaemon()
+{
+    stop(m_notifications);
 }
 
 void DBusMock::stopNetworkManager()
@@ -177,9 +200,10 @@ qint64 DBusMock::networkManagerPid() const
 }
 
 QDBusMessage DBusMock::call(const QString& path, const QString& interface, const QString& method,
-                            const QVariantList& args)
+                            const QVariantList& args, const QString& service)
 {
-    QDBusMessage message = QDBusMessage::createMethodCall(Service, path, interface, method);
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(service.isEmpty() ? Service : service, path, interface, method);
     message.setArguments(args);
     message.setAutoStartService(false);
     const QDBusMessage reply = QDBusConnection(m_connectionName).call(message, QDBus::Block, 10000);
@@ -235,11 +259,10 @@ QString DBusMock::activate(const QString& type, const QString& id, uint state,
     return addActiveConnection(m_device, profile, QStringLiteral("c") + name, state);
 }
 
-QStringList DBusMock::deactivated()
+QList<QVariantList> DBusMock::methodCalls(const QString& service, const QString& path, const QString& method)
 {
-    const QDBusMessage reply = call(ManagerPath, MockInterface, QStringLiteral("GetMethodCalls"),
-                                    {QStringLiteral("DeactivateConnection")});
-    QStringList out;
+    const QDBusMessage reply = call(path, MockInterface, QStringLiteral("GetMethodCalls"), {method}, service);
+    QList<QVariantList> out;
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return out;
     // a(tav): time and arguments of each call.
@@ -251,13 +274,28 @@ QStringList DBusMock::deactivated()
         calls.beginStructure();
         calls >> time >> args;
         calls.endStructure();
-        QVariant first = args.value(0);
-        if (first.metaType() == QMetaType::fromType<QDBusVariant>())
-            first = first.value<QDBusVariant>().variant();
-        out << first.value<QDBusObjectPath>().path();
+        for (QVariant& arg : args) {
+            if (arg.metaType() == QMetaType::fromType<QDBusVariant>())
+                arg = arg.value<QDBusVariant>().variant();
+        }
+        out << args;
     }
     calls.endArray();
     return out;
+}
+
+QStringList DBusMock::deactivated()
+{
+    QStringList out;
+    for (const QVariantList& args : methodCalls(Service, ManagerPath, QStringLiteral("DeactivateConnection")))
+        out << args.value(0).value<QDBusObjectPath>().path();
+    return out;
+}
+
+QList<QVariantList> DBusMock::notifications()
+{
+    return methodCalls(NotificationService, QStringLiteral("/org/freedesktop/Notifications"),
+                       QStringLiteral("Notify"));
 }
 
 QStringList DBusMock::activeConnections()

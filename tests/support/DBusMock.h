@@ -1,7 +1,8 @@
 #pragma once
-// A private system bus for tests: a dbus-daemon of our own and, on it, NetworkManager's D-Bus
-// API as python3-dbusmock's "networkmanager" template serves it. The real system bus is never
-// touched. Both processes are stopped by PID when the object goes, and die with the test.
+// A private bus for tests: a dbus-daemon of our own and, on it, NetworkManager's D-Bus API as
+// python3-dbusmock's "networkmanager" template serves it, or its desktop notification daemon.
+// The real system and session buses are never touched. Both processes are stopped by PID when the object
+// goes, and die with the test.
 
 #include <QDBusConnection>
 #include <QMap>
@@ -35,6 +36,15 @@ public:
     void stopNetworkManager();
     qint64 networkManagerPid() const;
 
+    // Starts (or restarts) python3-dbusmock's notification daemon on the same private bus,
+    // as it would sit on a session bus; `capabilities` (blank-separated) replaces the
+    // template's list, which includes "body-markup".
+    bool startNotificationDaemon(const QString& capabilities = {});
+    void stopNotificationDaemon();
+    // The arguments of every Notify call so far, oldest first: app name, replaces id, icon,
+    // summary, body, actions, hints, timeout.
+    QList<QVariantList> notifications();
+
     // Why the last start failed.
     QString error() const { return m_error; }
 
@@ -61,11 +71,14 @@ public:
 
 private:
     QDBusMessage call(const QString& path, const QString& interface, const QString& method,
-                      const QVariantList& args);
+                      const QVariantList& args, const QString& service = {});
+    QList<QVariantList> methodCalls(const QString& service, const QString& path, const QString& method);
+    bool startMock(std::unique_ptr<QProcess>& process, const QString& service, const QStringList& arguments);
 
     QTemporaryDir m_dir;
     std::unique_ptr<QProcess> m_daemon;
     std::unique_ptr<QProcess> m_mock;
+    std::unique_ptr<QProcess> m_notifications;
     QString m_address;
     QString m_connectionName;
     QString m_device;

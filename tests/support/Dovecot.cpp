@@ -48,9 +48,9 @@ bool Write(const QString& path, const QByteArray& bytes)
 
 } // namespace
 
-Dovecot::Dovecot(Tls tls) : m_tls(tls)
+Dovecot::Dovecot(Tls tls, Commands commands) : m_tls(tls)
 {
-    m_running = start();
+    m_running = start(commands);
 }
 
 Dovecot::~Dovecot()
@@ -197,7 +197,7 @@ bool Dovecot::makeCertificates()
     return true;
 }
 
-bool Dovecot::start()
+bool Dovecot::start(Commands commands)
 {
     if (!m_dir.isValid()) {
         m_error = QStringLiteral("no temporary folder");
@@ -239,6 +239,17 @@ bool Dovecot::start()
                 return false;
             }
         }
+    }
+
+    if (commands == Commands::Recorded) {
+        // The session processes run as the mail user: the folder is theirs to write.
+        QDir(dir).mkpath(QStringLiteral("rawlog"));
+        const QByteArray raw = QFile::encodeName(rawlogDir());
+        if ((root && ::chown(raw.constData(), m_uid, m_gid) != 0) || ::chmod(raw.constData(), 0700) != 0) {
+            m_error = QStringLiteral("cannot prepare the raw log folder");
+            return false;
+        }
+        m_extra += "rawlog_dir = " + raw + "\n";
     }
 
     if (m_tls != Tls::Off && !makeCertificates())
@@ -394,6 +405,45 @@ void Dovecot::clearMailbox()
         for (const QString& name : folder.entryList(QDir::Files))
             folder.remove(name);
     }
+}
+
+QString Dovecot::rawlogDir() const
+{
+    return m_dir.filePath(QStringLiteral("rawlog"));
+}
+
+bool Dovecot::removeMessage(int k)
+{
+    QDir folder(maildir() + QStringLiteral("/cur"));
+    const QStringList names = folder.entryList(QDir::Files, QDir::Name);
+    if (k < 1 || k > names.size() || !folder.remove(names[k - 1]))
+        return false;
+    --m_inMailbox;
+    return true;
+}
+
+QList<QByteArray> Dovecot::commands() const
+{
+    QList<QByteArray> lines;
+    QDir folder(rawlogDir());
+    // Oldest first: a session's file is last written when it ends.
+    for (const QString& name :
+         folder.entryList({QStringLiteral("*.in")}, QDir::Files, QDir::Time | QDir::Reversed)) {
+        QFile file(folder.filePath(name));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        for (QByteArray line : file.readAll().split('\n')) {
+            if (line.endsWith('\r'))
+                line.chop(1);
+            // Each line starts with the time it arrived: "<seconds>.<micro> ".
+            const qsizetype space = line.indexOf(' ');
+            if (space > 0 && line.first(space).count('.') == 1)
+                line.remove(0, space + 1);
+            if (!line.isEmpty())
+                lines.append(line);
+        }
+    }
+    return lines;
 }
 
 int Dovecot::messageFiles() const

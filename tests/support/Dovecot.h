@@ -36,7 +36,15 @@ public:
         Expired, // self-signed, and valid only for a day in 2020
     };
 
-    explicit Dovecot(Tls tls = Tls::On);
+    // With Commands::Recorded every session's commands after the login are written to a
+    // raw log in the folder (Dovecot's rawlog_dir); commands() reads them.
+    enum class Commands
+    {
+        Unrecorded,
+        Recorded,
+    };
+
+    explicit Dovecot(Tls tls = Tls::On, Commands commands = Commands::Unrecorded);
     ~Dovecot();
     Dovecot(const Dovecot&) = delete;
     Dovecot& operator=(const Dovecot&) = delete;
@@ -73,6 +81,11 @@ public:
     void addMessages(int count, int size);
     // Removes every message.
     void clearMailbox();
+    // Removes the message at place k (1-based) of the mailbox, as another mail program would.
+    bool removeMessage(int k);
+    // With Commands::Recorded: the command lines sent after the login, session by session in
+    // the order the sessions ended.
+    QList<QByteArray> commands() const;
     // The message files in the maildir.
     int messageFiles() const;
 
@@ -84,16 +97,17 @@ public:
     QString log() const;
 
 private:
-    bool start();
+    bool start(Commands commands);
     bool launch(bool newPorts);
     void stop();
+    QString rawlogDir() const;
     bool makeCertificates();
     bool waitForGreeting();
     QString maildir() const;
 
     QTemporaryDir m_dir;
     Tls m_tls = Tls::On;
-    QByteArray m_extra; // configuration lines for running as a normal user
+    QByteArray m_extra; // configuration lines for a normal user and for the raw log
     QProcess m_process;
     bool m_running = false;
     QString m_error;

@@ -206,6 +206,7 @@ bool Pop3Client::Send(const QByteArray& commands)
         return Fail(Pop3Error::Closed, QStringLiteral("サーバーとの接続が切れました。"),
                     Printable(m_socket->errorString().toUtf8()));
     m_socket->flush();
+    m_bytesSent += commands.size();
     m_sentSinceWait = true;
     return true;
 }
@@ -272,6 +273,7 @@ bool Pop3Client::FillBuffer()
     const qint64 n = m_socket->read(m_buffer.data(), ChunkSize);
     m_buffer.resize(n > 0 ? qsizetype(n) : 0);
     m_windowBytes += m_buffer.size();
+    m_bytesReceived += m_buffer.size();
     m_silenceFrom = m_clock.elapsed();
     return true;
 }
@@ -552,9 +554,6 @@ int Pop3Client::Authenticate(const QByteArray& user, const QByteArray& password,
         return -1;
     MoveTo(Stage::Transaction);
     m_nextToSend = 1;
-    if (m_caps.pipelining)
-        TopUpPipeline();
-    // A failed RETR batch shows at the first Fetch; the count stands.
     return m_count;
 }
 
@@ -596,16 +595,8 @@ bool Pop3Client::DrainOne()
 
 const Pop3Message* Pop3Client::Fetch(int k)
 {
-    if (m_stage != Stage::Transaction) {
-        if (m_stage != Stage::Over || m_error == Pop3Error::None)
-            Refuse(Pop3Error::NotReady, QStringLiteral("ログインしていません。"));
+    if (!ReadyFor(k))
         return nullptr;
-    }
-    if (k < 1 || k > m_count) {
-        Refuse(Pop3Error::BadMessageNumber, QStringLiteral("メール番号が正しくありません。"),
-               QString::number(k));
-        return nullptr;
-    }
     if (HasAhead(k))
         return TakeAhead(k);
     m_ahead.clear(); // asked out of order: what was read ahead is dropped
@@ -615,7 +606,12 @@ const Pop3Message* Pop3Client::Fetch(int k)
 const Pop3Message* Pop3Client::Retrieve(int k)
 {
     m_message = {};
+    if (!DrainHeaders())
+        return nullptr;
     if (m_caps.pipelining) {
+        // The window opens at the first fetch: a caller that retrieves nothing asks for nothing.
+        if (m_inFlight.empty() && k == m_nextToSend)
+            TopUpPipeline();
         if (std::find(m_inFlight.begin(), m_inFlight.end(), k) != m_inFlight.end()) {
             while (m_inFlight.front() != k) {
                 if (!DrainOne())
@@ -647,8 +643,13 @@ const Pop3Message* Pop3Client::Retrieve(int k)
         return nullptr;
     if (m_roundTripsToFirstMessage == 0)
         m_roundTripsToFirstMessage = m_roundTrips;
+    return HoldMessage(k, Pop3Error::Retrieve, QStringLiteral("メールを取得できませんでした。"));
+}
+
+const Pop3Message* Pop3Client::HoldMessage(int k, Pop3Error refusal, const QString& sentence)
+{
     if (!m_reader.ok()) {
-        Refuse(Pop3Error::Retrieve, QStringLiteral("メールを取得できませんでした。"), ServerWords());
+        Refuse(refusal, sentence, ServerWords());
         return nullptr;
     }
     m_message.number = k;
@@ -717,8 +718,8 @@ void Pop3Client::Quit()
     const Pop3Error error = m_error;
     const QString reason = m_reason;
     if (m_socket->state() == QAbstractSocket::ConnectedState && !Abandoned()) {
-        const bool waitForAnswer =
-            (m_stage == Stage::LoggedOut || m_stage == Stage::Transaction) && m_inFlight.empty();
+        const bool waitForAnswer = (m_stage == Stage::LoggedOut || m_stage == Stage::Transaction) &&
+                                   m_inFlight.empty() && m_headersInFlight.empty();
         m_readTimeoutMs = std::min(QuitTimeoutMs, m_options.responseTimeoutMs);
         MoveTo(Stage::Quitting);
         if (Send("QUIT\r\n")) {
@@ -731,10 +732,135 @@ void Pop3Client::Quit()
     m_socket->abort();
     MoveTo(Stage::Over);
     m_inFlight.clear();
+    m_headersInFlight.clear();
     m_ahead.clear();
     m_message = {};
     m_error = error;
     m_reason = reason;
+}
+
+bool Pop3Client::Usable()
+{
+    if (m_stage == Stage::Transaction)
+        return true;
+    if (m_stage != Stage::Over || m_error == Pop3Error::None)
+        Refuse(Pop3Error::NotReady, QStringLiteral("ログインしていません。"));
+    return false;
+}
+
+bool Pop3Client::ReadyFor(int k)
+{
+    if (!Usable())
+        return false;
+    if (k < 1 || k > m_count) {
+        return Refuse(Pop3Error::BadMessageNumber, QStringLiteral("メール番号が正しくありません。"),
+                      QString::number(k));
+    }
+    return true;
+}
+
+bool Pop3Client::DrainRetrievals()
+{
+    m_ahead.clear();
+    while (!m_inFlight.empty()) {
+        if (!DrainOne())
+            return false;
+    }
+    return true;
+}
+
+bool Pop3Client::DrainHeaders()
+{
+    while (!m_headersInFlight.empty()) {
+        m_headersInFlight.pop_front();
+        if (!Read(Pop3ResponseReader::Kind::MultiLine, 0, m_options.headerLimit))
+            return false;
+    }
+    return true;
+}
+
+int Pop3Client::ReadUniqueIds()
+{
+    if (!Usable())
+        return -1;
+    if (m_uniqueIds != UniqueIds::NotAsked)
+        return m_uniqueIds == UniqueIds::Read ? 1 : 0;
+    // Answers to commands nobody waits for any more come first.
+    if (!DrainRetrievals() || !DrainHeaders())
+        return -1;
+    if (!Send("UIDL\r\n") ||
+        !Read(Pop3ResponseReader::Kind::MultiLine, m_options.listLimit, m_options.listLimit))
+        return -1;
+    if (!m_reader.ok()) {
+        m_uniqueIds = UniqueIds::Refused;
+        Refuse(Pop3Error::UniqueIds, QStringLiteral("サーバーがUIDLに対応していません。"), ServerWords());
+        return 0;
+    }
+    m_uids.assign(size_t(m_count), {});
+    for (QByteArrayView line : Lines(m_reader.content())) {
+        const QList<QByteArrayView> words = Words(line);
+        qint64 number = 0;
+        if (words.size() != 2 || !ParseNumber(words[0], number) || number < 1 || number > m_count)
+            continue;
+        bool printable = true;
+        for (char c : words[1])
+            printable = printable && c > 0x20 && c < 0x7F;
+        if (printable)
+            m_uids[size_t(number - 1)] = words[1].toByteArray();
+    }
+    m_reader.takeContent();
+    m_uniqueIds = UniqueIds::Read;
+    return 1;
+}
+
+QByteArray Pop3Client::UniqueId(int k) const
+{
+    if (k < 1 || size_t(k) > m_uids.size())
+        return {};
+    return m_uids[size_t(k - 1)];
+}
+
+bool Pop3Client::QueueHeaders(const std::vector<int>& numbers)
+{
+    if (!Usable())
+        return false;
+    if (!m_caps.pipelining)
+        return true; // asked for one at a time by FetchHeader
+    if (!DrainRetrievals())
+        return false;
+    QByteArray commands;
+    const size_t window = size_t(std::max(1, m_options.pipelineWindow));
+    for (int k : numbers) {
+        if (m_headersInFlight.size() >= window)
+            break;
+        if (k < 1 || k > m_count)
+            continue;
+        commands += "TOP " + QByteArray::number(k) + " 0\r\n";
+        m_headersInFlight.push_back(k);
+    }
+    return commands.isEmpty() || Send(commands);
+}
+
+const Pop3Message* Pop3Client::FetchHeader(int k)
+{
+    if (!ReadyFor(k))
+        return nullptr;
+    m_message = {};
+    if (!DrainRetrievals())
+        return nullptr;
+    if (std::find(m_headersInFlight.begin(), m_headersInFlight.end(), k) != m_headersInFlight.end()) {
+        while (m_headersInFlight.front() != k) {
+            m_headersInFlight.pop_front();
+            if (!Read(Pop3ResponseReader::Kind::MultiLine, 0, m_options.headerLimit))
+                return nullptr;
+        }
+        m_headersInFlight.pop_front();
+    } else if (!DrainHeaders() || !Send("TOP " + QByteArray::number(k) + " 0\r\n")) {
+        return nullptr;
+    }
+    if (!Read(Pop3ResponseReader::Kind::MultiLine, m_options.headerLimit, m_options.headerLimit))
+        return nullptr;
+    return HoldMessage(k, Pop3Error::Header, QStringLiteral("メールのヘッダーを取得できませんでした。"));
 }
 
 } // namespace pelloway::pop3

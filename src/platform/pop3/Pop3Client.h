@@ -4,8 +4,11 @@
 //
 // One connection goes through: Connect (greeting, CAPA, STLS), Authenticate
 // (APOP or USER/PASS, then STAT and LIST), Fetch for each message, Quit. When the server
-// lists PIPELINING, Authenticate sends its commands in one go and keeps a window of RETR
-// commands in flight ahead of the caller; Fetch then consumes the responses in order.
+// lists PIPELINING, Authenticate sends its commands in one go, and the first Fetch opens a
+// window of RETR commands in flight ahead of the caller; Fetch then consumes the responses
+// in order. A caller that only wants to know what is there asks for the unique-id listing
+// (ReadUniqueIds, UIDL) and for headers (FetchHeader, "TOP k 0"), which pipeline the same
+// way; nothing is retrieved that the caller did not ask for.
 // Nothing is ever deleted on the server. Each failure leaves an Error and a Japanese
 // reason followed by the server's own words, if it gave any.
 //
@@ -61,9 +64,11 @@ struct Pop3Options
     qsizetype messageSlack = 64 * 1024;
     // The bound for a message LIST did not give a size for.
     qint64 unlistedMessageLimit = 256LL * 1024 * 1024;
-    // The bounds of the CAPA and LIST replies.
+    // The bounds of the CAPA and LIST replies; UIDL has LIST's.
     qsizetype capaLimit = 64 * 1024;
     qsizetype listLimit = 64 * 1024 * 1024;
+    // The bound of a message header read with TOP.
+    qsizetype headerLimit = 1024 * 1024;
     // Set from any thread: every wait of the connection ends at once, and the connection
     // closes without a goodbye.
     std::shared_ptr<std::atomic<bool>> abandon;
@@ -84,8 +89,10 @@ enum class Pop3Error
     Protocol,    // bytes that are not POP3
     ApopUnsupported,
     Auth,
-    Mailbox,  // STAT or LIST refused
-    Retrieve, // RETR refused
+    Mailbox,   // STAT or LIST refused
+    Retrieve,  // RETR refused
+    UniqueIds, // UIDL refused
+    Header,    // TOP refused
     BadMessageNumber,
     NotReady,  // called in the wrong state
     TooSlow,   // a response kept arriving below the progress floor
@@ -143,6 +150,24 @@ public:
     QByteArray TakeMessageBytes() { return std::exchange(m_message.bytes, {}); }
     // Sends QUIT and closes; never fails.
     void Quit();
+
+    // Asks for the unique-id listing (UIDL) once per connection: 1 when it was read, 0 when
+    // the server refused it (the connection stays usable; Error() is UniqueIds), -1 when the
+    // connection failed. The reply is held to LIST's bound.
+    int ReadUniqueIds();
+    // The unique id of message k from the listing; empty when the listing has none for k.
+    QByteArray UniqueId(int k) const;
+    // Announces the messages whose headers FetchHeader will be asked for next, in that
+    // order: when the server pipelines, their TOP commands go out together (up to the RETR
+    // window). False when the connection failed.
+    bool QueueHeaders(const std::vector<int>& numbers);
+    // The header of message k ("TOP k 0"); valid until the next Fetch, FetchHeader or Quit.
+    // Null on failure: a refusal (Header) leaves the connection usable, a reply past the
+    // header bound ends it.
+    const Pop3Message* FetchHeader(int k);
+    // Bytes read from and written to the server so far (after TLS: the POP3 bytes).
+    qint64 BytesReceived() const { return m_bytesReceived; }
+    qint64 BytesSent() const { return m_bytesSent; }
 
     int MessageCount() const { return m_count; }
     // Closed by Quit or by a failure: every call that needs the server fails at once.
@@ -212,6 +237,11 @@ private:
     // The bytes read so far hold the whole next reply: reading it waits for nothing.
     bool ReplyBuffered() const;
     bool DrainOne();
+    bool DrainRetrievals();
+    bool DrainHeaders();
+    const Pop3Message* HoldMessage(int k, Pop3Error refusal, const QString& sentence);
+    bool Usable();
+    bool ReadyFor(int k);
     void ParseList(const QByteArray& content);
     QString ServerWords() const;
 
@@ -237,6 +267,16 @@ private:
     int m_count = 0;
     std::vector<std::pair<int, qint64>> m_sizes; // LIST lines received, by number
     std::deque<int> m_inFlight;                  // RETR numbers sent and not yet read
+    std::deque<int> m_headersInFlight;           // TOP numbers sent and not yet read
+    enum class UniqueIds
+    {
+        NotAsked,
+        Refused,
+        Read,
+    } m_uniqueIds = UniqueIds::NotAsked;
+    std::vector<QByteArray> m_uids; // by message number - 1
+    qint64 m_bytesReceived = 0;
+    qint64 m_bytesSent = 0;
     int m_nextToSend = 1;
     Pop3Message m_message;
     struct Ahead

@@ -3,15 +3,27 @@
 #include "platform/ras/NetworkManagerDialUp.h"
 #include "platform/ras/PppdDialUp.h"
 
+#include <QtGlobal>
+
 namespace pelloway {
 
 namespace {
+
+// Where the pppd links are looked for: /proc, unless PELLOWAY_PROC_ROOT names a folder laid
+// out like it. That hook exists for the desktop tests, which run the real program and must
+// never hang up the links of the machine they run on; nothing else sets it. The system bus
+// is pointed elsewhere the same way by DBUS_SYSTEM_BUS_ADDRESS, which Qt D-Bus honours.
+QString procRoot()
+{
+    const QString root = qEnvironmentVariable("PELLOWAY_PROC_ROOT");
+    return root.isEmpty() ? QStringLiteral("/proc") : root;
+}
 
 std::vector<std::unique_ptr<DialUpSource>> systemSources()
 {
     std::vector<std::unique_ptr<DialUpSource>> sources;
     sources.push_back(std::make_unique<NetworkManagerDialUp>());
-    sources.push_back(std::make_unique<PppdDialUp>());
+    sources.push_back(std::make_unique<PppdDialUp>(procRoot()));
     return sources;
 }
 

@@ -19,7 +19,8 @@ public:
     static constexpr unsigned InvalidSize = 632;
     static constexpr unsigned InvalidHandle = 6;
 
-    // NetworkManager on the system bus and pppd through /proc.
+    // NetworkManager on the system bus and pppd through /proc (see SystemRas.cpp for the
+    // two environment variables the tests point elsewhere).
     SystemRas();
     explicit SystemRas(std::vector<std::unique_ptr<DialUpSource>> sources);
     ~SystemRas() override;
