@@ -64,11 +64,7 @@ private slots:
         m_server = std::make_unique<Dovecot>();
         QVERIFY2(m_server->isRunning(), qPrintable(m_server->error()));
     }
-    void cleanupTestCase()
-    {
-        m_server.reset();
-        m_plain.reset();
-    }
+    void cleanupTestCase() { m_server.reset(); }
     void init() { m_server->clearMailbox(); }
 
     void emptyMailbox()
@@ -164,70 +160,6 @@ private slots:
         QCOMPARE(rig.failures.size(), 1);
         QVERIFY2(rig.failures[0].contains(rig.values.PopServer), qPrintable(rig.failures[0]));
         QCOMPARE(m_server->messageFiles(), 1);
-    }
-
-    // Someone on the path takes STLS out of the CAPA reply: the check stops before the
-    // login, says why in the box, and the client's bytes hold no credentials.
-    void strippedStls()
-    {
-        m_server->addMessages(1, 500);
-        ScriptedPop3Server proxy(
-            ScriptedPop3Server::Relay(m_server->plainPort(), ScriptedPop3Server::WithoutStls));
-        Rig rig(*m_server);
-        rig.values.PopServer = QStringLiteral("localhost:%1").arg(proxy.port());
-        rig.cycle.CheckNewMail();
-        QCOMPARE(rig.log.size(), 2);
-        QVERIFY2(rig.log[0].startsWith(QStringLiteral("box ")) &&
-                     rig.log[0].contains(QStringLiteral("STLS")) &&
-                     rig.log[0].contains(QStringLiteral("plain://localhost:%1").arg(proxy.port())),
-                 qPrintable(rig.log[0]));
-        QCOMPARE(rig.log[1], QStringLiteral("report 1000 メールサーバーに接続できませんでした。|"));
-        proxy.finish();
-        const QByteArray wire = proxy.received().value(0);
-        QVERIFY2(!ScriptedPop3Server::CarriesLogin(wire) && !wire.contains(m_server->password()),
-                 wire.constData());
-        QCOMPARE(rig.failures.size(), 1);
-    }
-
-    // A server without TLS: a name as saved before explains the choice in the box and logs
-    // in with nothing; the "plain://" form logs in without TLS.
-    void serverWithoutTls_data()
-    {
-        QTest::addColumn<bool>("optIn");
-        QTest::addColumn<int>("apop");
-        QTest::newRow("host:port") << false << 0;
-        QTest::newRow("host:port, APOP") << false << 1;
-        QTest::newRow("plain://, USER/PASS") << true << 0;
-        QTest::newRow("plain://, APOP") << true << 1;
-    }
-    void serverWithoutTls()
-    {
-        QFETCH(bool, optIn);
-        QFETCH(int, apop);
-        if (!m_plain)
-            m_plain = std::make_unique<Dovecot>(Dovecot::Tls::Off);
-        QVERIFY2(m_plain->isRunning(), qPrintable(m_plain->error()));
-        m_plain->clearMailbox();
-        m_plain->addMessages(2, 500);
-        const qsizetype logins = Logins(*m_plain);
-        Rig rig(*m_plain);
-        rig.values.ApopFlag = std::int16_t(apop);
-        rig.values.PopServer =
-            (optIn ? QStringLiteral("plain://127.0.0.1:%1") : QStringLiteral("127.0.0.1:%1"))
-                .arg(m_plain->plainPort());
-        rig.cycle.CheckNewMail();
-        if (optIn) {
-            QCOMPARE(rig.log, QStringList({Account, "picture wife.gif", "report 1000 新着メールが有ります|2",
-                                           "character"}));
-            QVERIFY(Logins(*m_plain) > logins);
-            return;
-        }
-        QCOMPARE(rig.log.size(), 2);
-        QVERIFY2(rig.log[0].startsWith(QStringLiteral("box ")) &&
-                     rig.log[0].contains(QStringLiteral("plain://127.0.0.1:%1").arg(m_plain->plainPort())),
-                 qPrintable(rig.log[0]));
-        QCOMPARE(rig.log[1], QStringLiteral("report 1000 メールサーバーに接続できませんでした。|"));
-        QCOMPARE(Logins(*m_plain), logins);
     }
 
     // A self-signed certificate: the question shows it; trusting it saves its fingerprint and
@@ -410,7 +342,6 @@ private slots:
 
 private:
     std::unique_ptr<Dovecot> m_server;
-    std::unique_ptr<Dovecot> m_plain; // without TLS, started by the first test that needs it
 };
 
 QTEST_MAIN(TestCheckDovecot)
