@@ -46,7 +46,7 @@ install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
 format:
-	clang-format -i $$(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'fuzz/*.cpp')
+	clang-format -i $$(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'fuzz/*.cpp' 'scripts/*.cpp')
 
 bench: deps-test build
 	cmake --build $(BUILD) --target bench

@@ -34,7 +34,8 @@ public:
     // A handle, or -1 on failure.
     virtual int NMailPop3Connect(const QByteArray& server) = 0;
     // > 0 the number of messages, 0 an empty mailbox, < 0 a failure.
-    virtual int NMailPop3Authenticate(int handle, const QByteArray& id, const QByteArray& password, bool apop) = 0;
+    virtual int NMailPop3Authenticate(int handle, const QByteArray& id, const QByteArray& password,
+                                      bool apop) = 0;
     virtual int NMailPop3GetMailStatus(int handle, int mailNo, std::span<char> subject, std::span<char> from,
                                        std::span<char> date, std::span<char> header, int flag) = 0;
     virtual int NMailPop3GetMailSize(int handle, int mailNo) = 0;

@@ -17,10 +17,17 @@ QString NormalizeForAnsi(QString text)
 {
     for (QChar& c : text) {
         switch (c.unicode()) {
-        case 0x301C: c = QChar(0xFF5E); break; // WAVE DASH -> FULLWIDTH TILDE
-        case 0x2212: c = QChar(0xFF0D); break; // MINUS SIGN -> FULLWIDTH HYPHEN-MINUS
-        case 0x00AC: c = QChar(0xFFE2); break; // NOT SIGN -> FULLWIDTH NOT SIGN
-        default: break;
+        case 0x301C:
+            c = QChar(0xFF5E);
+            break; // WAVE DASH -> FULLWIDTH TILDE
+        case 0x2212:
+            c = QChar(0xFF0D);
+            break; // MINUS SIGN -> FULLWIDTH HYPHEN-MINUS
+        case 0x00AC:
+            c = QChar(0xFFE2);
+            break; // NOT SIGN -> FULLWIDTH NOT SIGN
+        default:
+            break;
         }
     }
     return text;

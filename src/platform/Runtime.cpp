@@ -96,14 +96,14 @@ double TextValue(const QString& text)
             number += exponent;
     }
     const double value = std::strtod(number.c_str(), nullptr);
-    return std::isfinite(value) ? value : (value > 0 ? std::numeric_limits<double>::max()
-                                                     : std::numeric_limits<double>::lowest());
+    return std::isfinite(value)
+               ? value
+               : (value > 0 ? std::numeric_limits<double>::max() : std::numeric_limits<double>::lowest());
 }
 
 namespace {
 
-template <typename Int>
-Int roundToEven(double value)
+template <typename Int> Int roundToEven(double value)
 {
     if (std::isnan(value))
         return 0;

@@ -17,7 +17,9 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("star") << QStringLiteral("★MailData") << QByteArray("\x81\x9A" "MailData");
+        QTest::newRow("star") << QStringLiteral("★MailData")
+                              << QByteArray("\x81\x9A"
+                                            "MailData");
         QTest::newRow("circled one (NEC row 13)") << QStringLiteral("①") << QByteArray("\x87\x40");
         QTest::newRow("fullwidth tilde") << QStringLiteral("～") << QByteArray("\x81\x60");
         QTest::newRow("IBM extension") << QStringLiteral("髙") << QByteArray("\xFB\xFC");
