@@ -38,7 +38,7 @@ public:
     void SetAccountFields(const QString&, const QString&) override {}
     void ShowIdPassForm() override {}
     int HangUpChoice() override { return 0; }
-    void Command5_Click() override {}
+    void HangUp() override {}
     void ShowCharacterWindow() override {}
 };
 

@@ -40,7 +40,7 @@ public:
     void ShowIdPassForm() override {}
     int HangUpChoice() override { return 0; }
     int NewMailOnlyChoice() override { return newMailOnly; }
-    void Command5_Click() override {}
+    void HangUp() override {}
     void ShowCharacterWindow() override {}
 };
 

@@ -422,17 +422,17 @@ void MainForm::SetIntervalIndicator(const QString& onOff)
     Label2_1->setText(onOff);
 }
 
-void MainForm::SetCheck3(int value)
+void MainForm::SetIntervalSwitch(int value)
 {
     Check3->setChecked(value != 0);
 }
 
-void MainForm::SetText5(const QString& text)
+void MainForm::SetIntervalMirrorText(const QString& text)
 {
     Text5->setText(text);
 }
 
-void MainForm::SetTimer3Interval(int ms)
+void MainForm::SetCountingTick(int ms)
 {
     if (ms <= 0) {
         Timer3->stop(); // period 0: stopped (a Qt timer with interval 0 would still fire)

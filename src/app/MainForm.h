@@ -88,7 +88,7 @@ public:
     void Command4_Click();
     void Command6_Click();
     void Command2_Click(); // "元のサイズ"
-    void Command5_Click() override;
+    void Command5_Click();
     void CloseTune();
 
     // Menus and the picture buttons they duplicate.
@@ -118,9 +118,9 @@ public:
 
     // SetFormHost
     void SetIntervalIndicator(const QString& onOff) override;
-    void SetCheck3(int value) override;
-    void SetText5(const QString& text) override;
-    void SetTimer3Interval(int ms) override;
+    void SetIntervalSwitch(int value) override;
+    void SetIntervalMirrorText(const QString& text) override;
+    void SetCountingTick(int ms) override;
     void ShowIdPassForm() override;
     void ShowOptionForm() override;
 
@@ -128,6 +128,7 @@ public:
     void SetAccountFields(const QString& id, const QString& password) override;
     int HangUpChoice() override;
     int NewMailOnlyChoice() override;
+    void HangUp() override { Command5_Click(); }
     void ShowCharacterWindow() override;
     // The tooltip: when the last check ran, its result and the reason of a failure.
     void CheckFinished(const QString& result, const QString& failureLine) override;

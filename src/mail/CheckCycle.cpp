@@ -284,7 +284,7 @@ void CheckCycle::CheckNewMail()
 
     // 11. Hang up when chosen, whatever the check found.
     if (m_host.HangUpChoice() == 1)
-        m_host.Command5_Click();
+        m_host.HangUp();
 }
 
 bool CheckCycle::report(const QString& message, const QString& number)

@@ -22,8 +22,8 @@ public:
     // SetForm's new-only choice: 1 = count only mail not seen before. A host without the
     // choice counts every message.
     virtual int NewMailOnlyChoice() { return 0; }
-    // The main window's hang-up command, "切断".
-    virtual void Command5_Click() = 0;
+    // Hangs up the dial-up connections, as the main window's "切断" command does.
+    virtual void HangUp() = 0;
     // Shows the character window, modeless.
     virtual void ShowCharacterWindow() = 0;
     // The check has its result: the message window's text (and count), and the standard-error

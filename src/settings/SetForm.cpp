@@ -149,14 +149,14 @@ void SetForm::Text2_Change()
     const double v = TextValue(text);
     if (v > 0) {
         m_host.SetIntervalIndicator(QStringLiteral("ON"));
-        m_host.SetCheck3(1);
-        m_host.SetText5(text);
-        m_host.SetTimer3Interval(1000);
+        m_host.SetIntervalSwitch(1);
+        m_host.SetIntervalMirrorText(text);
+        m_host.SetCountingTick(1000);
     } else if (v == 0) {
         m_host.SetIntervalIndicator(QStringLiteral("OFF"));
-        m_host.SetCheck3(0);
-        m_host.SetText5(text);
-        m_host.SetTimer3Interval(0);
+        m_host.SetIntervalSwitch(0);
+        m_host.SetIntervalMirrorText(text);
+        m_host.SetCountingTick(0);
         // Said on standard error only: the close step writes the same value and shows a box.
         if (!m_files.WriteIntervalText(text))
             ReportSaveFailure(nullptr, m_files.iniPath());

@@ -19,9 +19,9 @@ class SetFormHost
 public:
     virtual ~SetFormHost() = default;
     virtual void SetIntervalIndicator(const QString& onOff) = 0; // Label2(1): "ON" / "OFF"
-    virtual void SetCheck3(int value) = 0;
-    virtual void SetText5(const QString& text) = 0;
-    virtual void SetTimer3Interval(int ms) = 0; // 0 stops the tick
+    virtual void SetIntervalSwitch(int value) = 0;               // Check3: 1 ON, 0 OFF
+    virtual void SetIntervalMirrorText(const QString& text) = 0; // Text5
+    virtual void SetCountingTick(int ms) = 0;                    // 0 stops the tick
     virtual void ShowIdPassForm() = 0;
     virtual void ShowOptionForm() = 0;
 };

@@ -189,7 +189,7 @@ public:
     void ShowIdPassForm() override { m_log.append(QStringLiteral("idpass")); }
     int HangUpChoice() override { return hangUpChoice; }
     int NewMailOnlyChoice() override { return newMailOnlyChoice; }
-    void Command5_Click() override { m_log.append(QStringLiteral("hangup")); }
+    void HangUp() override { m_log.append(QStringLiteral("hangup")); }
     void ShowCharacterWindow() override { m_log.append(QStringLiteral("character")); }
     // What the last check ended with (the main window's tooltip shows it).
     void CheckFinished(const QString& result, const QString& failureLine) override

@@ -44,17 +44,17 @@ public:
         indicator = onOff;
         calls << QStringLiteral("indicator ") + onOff;
     }
-    void SetCheck3(int value) override
+    void SetIntervalSwitch(int value) override
     {
         check3 = value;
         calls << QStringLiteral("check3 %1").arg(value);
     }
-    void SetText5(const QString& text) override
+    void SetIntervalMirrorText(const QString& text) override
     {
         text5 = text;
         calls << QStringLiteral("text5 ") + text;
     }
-    void SetTimer3Interval(int ms) override
+    void SetCountingTick(int ms) override
     {
         timer3 = ms;
         calls << QStringLiteral("timer3 %1").arg(ms);
