@@ -1,6 +1,8 @@
 // What the program settles before its window opens: the window system it asks Qt for, the
-// command line, the folders it keeps its files in; and the one-copy rendezvous.
+// command line, the folders it keeps its files in; the one-copy rendezvous; and how an ending
+// signal reaches it.
 
+#include "app/EndingSignals.h"
 #include "app/SingleInstance.h"
 #include "app/StartUp.h"
 #include "support/TestSupport.h"
@@ -12,6 +14,7 @@
 #include <QTest>
 #include <QTextStream>
 #include <atomic>
+#include <csignal>
 #include <thread>
 
 using namespace pelloway;
@@ -20,33 +23,19 @@ using test::WriteBytes;
 
 namespace {
 
-// Sets or clears environment variables for the life of the object.
-class Environment
+// Sets an environment variable, or clears it for a null value.
+void setEnv(const char* name, const QString& value)
 {
-public:
-    void set(const char* name, const QString& value)
-    {
-        if (!m_saved.contains(name))
-            m_saved.insert(name,
-                           qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt);
-        if (value.isNull())
-            qunsetenv(name);
-        else
-            qputenv(name, value.toLocal8Bit());
-    }
-    ~Environment()
-    {
-        for (auto it = m_saved.begin(); it != m_saved.end(); ++it) {
-            if (it.value())
-                qputenv(it.key().constData(), *it.value());
-            else
-                qunsetenv(it.key().constData());
-        }
-    }
+    if (value.isNull())
+        qunsetenv(name);
+    else
+        qputenv(name, value.toLocal8Bit());
+}
 
-private:
-    QMap<QByteArray, std::optional<QByteArray>> m_saved;
-};
+QString env(const char* name)
+{
+    return qEnvironmentVariableIsSet(name) ? qEnvironmentVariable(name) : QString();
+}
 
 } // namespace
 
@@ -85,18 +74,13 @@ private slots:
         QFETCH(QString, session);
         QFETCH(QStringList, arguments);
         QFETCH(QString, chosen);
-        Environment env;
-        env.set("QT_QPA_PLATFORM", platform);
-        env.set("WAYLAND_DISPLAY", wayland);
-        env.set("XDG_SESSION_TYPE", session);
+        setEnv("QT_QPA_PLATFORM", platform);
+        setEnv("WAYLAND_DISPLAY", wayland);
+        setEnv("XDG_SESSION_TYPE", session);
         QCOMPARE(PreferX11OnWayland(arguments), chosen == u"xcb;wayland");
-        QCOMPARE(qEnvironmentVariableIsSet("QT_QPA_PLATFORM") ? qEnvironmentVariable("QT_QPA_PLATFORM")
-                                                              : QString(),
-                 chosen);
+        QCOMPARE(env("QT_QPA_PLATFORM"), chosen);
         ForgetPlatformChoice();
-        QCOMPARE(qEnvironmentVariableIsSet("QT_QPA_PLATFORM") ? qEnvironmentVariable("QT_QPA_PLATFORM")
-                                                              : QString(),
-                 platform);
+        QCOMPARE(env("QT_QPA_PLATFORM"), platform);
     }
 
     void commandLine_data()
@@ -111,7 +95,6 @@ private slots:
                                 << "Usage: pelloway [--help] [--version]";
         QTest::newRow("-h after others") << QStringList{"pelloway", "-platform", "xcb", "-h"} << 0
                                          << "Usage: pelloway [--help] [--version]";
-        QTest::newRow("nothing") << QStringList{"pelloway"} << -1 << "";
         QTest::newRow("Qt's own options") << QStringList{"pelloway", "-platform", "xcb"} << -1 << "";
     }
     void commandLine()
@@ -210,6 +193,19 @@ private slots:
         first.reset();
         QCOMPARE(claimElsewhere(QStringLiteral("/data/one")), SingleInstance::Outcome::First);
         QCOMPARE(shown, 1);
+    }
+
+    // SIGTERM, SIGINT and SIGHUP reach the program on its own thread, from the event loop:
+    // nothing is done inside the handler. (test_session_process sends them to the program.)
+    void endingSignalsArriveThroughTheEventLoop()
+    {
+        QList<int> received;
+        const EndingSignals endingSignals([&](int signal) { received << signal; });
+        for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+            QCOMPARE(::raise(signal), 0);
+            QVERIFY(!received.contains(signal));
+            QTRY_COMPARE(received.size() > 0 ? received.last() : 0, signal);
+        }
     }
 };
 

@@ -3,7 +3,7 @@
 // program's windows are X11 clients (through Xwayland), and the bird's window carries its
 // shape. Each row runs its own compositor in its own runtime folder.
 
-#include "support/TestSupport.h"
+#include "support/WindowManager.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -12,29 +12,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace pelloway::test;
+
 namespace {
-
-// Runs a command on the compositor's X display; its standard output, trimmed.
-QString onDisplay(const QString& display, const QString& program, const QStringList& args)
-{
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), display);
-    p.setProcessEnvironment(env);
-    p.start(program, args);
-    if (!p.waitForFinished(10000)) {
-        p.kill();
-        p.waitForFinished();
-    }
-    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
-}
-
-QString findWindow(const QString& display, const QString& name)
-{
-    return onDisplay(display, QStringLiteral("xdotool"),
-                     {QStringLiteral("search"), QStringLiteral("--name"), u'^' + name + u'$'})
-        .section(u'\n', 0, 0);
-}
 
 void stop(QProcess& p)
 {
@@ -102,6 +82,7 @@ private slots:
                      match.hasMatch(),
                  qPrintable(log));
         const QString display = match.captured(1);
+        qputenv("DISPLAY", display.toLatin1()); // for the X tools asked below
 
         QProcess program;
         const StopAtEnd programStops{program};
@@ -132,20 +113,20 @@ private slots:
         QVERIFY2(QTest::qWaitFor(
                      [&] {
                          said += QString::fromLocal8Bit(program.readAll());
-                         main = findWindow(display, QStringLiteral("Pelloway"));
+                         main = FindWindow(QStringLiteral("Pelloway"), 0, false);
                          return !main.isEmpty() || said.contains(QStringLiteral("set_title(\"Pelloway\")")) ||
                                 program.state() == QProcess::NotRunning;
                      },
                      30000),
                  "no main window");
         QCOMPARE(program.state(), QProcess::Running);
-        const QString bird = findWindow(display, QStringLiteral("Form1"));
+        const QString bird = FindWindow(QStringLiteral("Form1"), 0, false); // loaded and hidden
         QCOMPARE(!main.isEmpty(), x11);
         QCOMPARE(!bird.isEmpty(), x11);
         if (x11) {
             // The bird's 32 x 32 window is cut to the bird: its bounding shape is smaller.
-            const QString shape = onDisplay(display, QStringLiteral("xwininfo"),
-                                            {QStringLiteral("-shape"), QStringLiteral("-id"), bird});
+            const QString shape = RunProgram(QStringLiteral("xwininfo"),
+                                             {QStringLiteral("-shape"), QStringLiteral("-id"), bird});
             const QRegularExpressionMatch extents =
                 QRegularExpression(QStringLiteral("Window shape extents:\\s+(\\d+)x(\\d+)")).match(shape);
             QVERIFY2(extents.hasMatch(), qPrintable(shape));

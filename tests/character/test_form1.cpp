@@ -5,10 +5,8 @@
 #include "character/Form1Window.h"
 
 #include <QApplication>
-#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPointer>
-#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -98,20 +96,6 @@ private slots:
         QCOMPARE(form.pos(), QPoint(160, 170));
         QCOMPARE(frames, (QList<int>{7, 6, 7, 6, 7, 6}));
         QCOMPARE(f.window->state().Pictures.PixelReads(), reads);
-    }
-
-    void stepStaysOnTheScreen()
-    {
-        Fixture f({0.0f, 0.0f, 0.0f}); // 20 pixels left and 10 up per step
-        f.window->Show();
-        Form1& form = f.form();
-        form.Timer1->stop();
-        const QRect screen = QGuiApplication::primaryScreen()->geometry();
-        form.move(screen.topLeft() + QPoint(30, 12));
-        form.Timer1_Timer();
-        QCOMPARE(form.pos(), screen.topLeft() + QPoint(10, 2));
-        form.Timer1_Timer();
-        QCOMPARE(form.pos(), screen.topLeft());
     }
 
     void hiddenWindowKeepsFlying()
