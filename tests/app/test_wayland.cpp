@@ -1,7 +1,8 @@
 // The program in a Wayland session: a headless Weston with Xwayland, WAYLAND_DISPLAY and
 // XDG_SESSION_TYPE set as a desktop sets them. Unless the user chose a platform, the
-// program's windows are X11 clients (through Xwayland), and the bird's window carries its
-// shape. Each row runs its own compositor in its own runtime folder.
+// program's windows are X11 clients (through Xwayland; the bird's shape there is
+// test_form1_x11's), and the program ends cleanly either way. Each row runs its own compositor
+// in its own runtime folder.
 
 #include "support/WindowManager.h"
 
@@ -120,20 +121,7 @@ private slots:
                      30000),
                  "no main window");
         QCOMPARE(program.state(), QProcess::Running);
-        const QString bird = FindWindow(QStringLiteral("Form1"), 0, false); // loaded and hidden
         QCOMPARE(!main.isEmpty(), x11);
-        QCOMPARE(!bird.isEmpty(), x11);
-        if (x11) {
-            // The bird's 32 x 32 window is cut to the bird: its bounding shape is smaller.
-            const QString shape = RunProgram(QStringLiteral("xwininfo"),
-                                             {QStringLiteral("-shape"), QStringLiteral("-id"), bird});
-            const QRegularExpressionMatch extents =
-                QRegularExpression(QStringLiteral("Window shape extents:\\s+(\\d+)x(\\d+)")).match(shape);
-            QVERIFY2(extents.hasMatch(), qPrintable(shape));
-            QVERIFY2(extents.captured(1).toInt() < 32 || extents.captured(2).toInt() < 32, qPrintable(shape));
-            QVERIFY(shape.contains(QStringLiteral("Width: 32")));
-        }
-
         stop(program);
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 0);
