@@ -15,18 +15,14 @@
 #include "support/StandIns.h"
 #include "support/TestSupport.h"
 
-#include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QTest>
-#include <QTimer>
 
 using namespace pelloway;
-using test::ReadBytes;
-using test::WriteBytes;
 
 namespace {
 
