@@ -8,14 +8,36 @@
 
 namespace pelloway {
 
-namespace {
-bool s_ending = false;
+ProgramEnd& ProgramEnd::instance()
+{
+    static ProgramEnd s_instance;
+    return s_instance;
+}
+
+void ProgramEnd::resetInstance()
+{
+    instance() = ProgramEnd();
+    if (QCoreApplication::instance()) {
+        QTimer::singleShot(0, QCoreApplication::instance(), [] { QCoreApplication::exit(0); });
+        QCoreApplication::exec();
+    }
 }
 
 bool ProgramEnding()
 {
-    return s_ending;
+    return ProgramEnd::instance().ending();
 }
+
+namespace {
+
+// Marks the program ending; the wait that saw it returns false.
+bool ended()
+{
+    ProgramEnd::instance().setEnding();
+    return false;
+}
+
+} // namespace
 
 std::uint32_t TickCount()
 {
@@ -29,16 +51,12 @@ std::uint32_t TickCount()
 
 bool RunLoop(QEventLoop& loop, const std::function<bool()>& finished)
 {
-    if (s_ending || !QCoreApplication::instance()) {
-        s_ending = true;
-        return false;
-    }
+    if (ProgramEnding() || !QCoreApplication::instance())
+        return ended();
     if (!finished())
         loop.exec();
-    if (!finished()) {
-        s_ending = true;
-        return false;
-    }
+    if (!finished())
+        return ended();
     return true;
 }
 
@@ -49,10 +67,8 @@ bool WaitMilliseconds(int ms)
 
 bool WaitMilliseconds(int ms, const TickSource& tick)
 {
-    if (s_ending || !QCoreApplication::instance()) {
-        s_ending = true;
-        return false;
-    }
+    if (ProgramEnding() || !QCoreApplication::instance())
+        return ended();
     const std::uint32_t t0 = tick();
     // Unsigned subtraction measures across a wrap of the tick.
     const auto elapsed = [&] { return std::int64_t(std::uint32_t(tick() - t0)); };
@@ -77,8 +93,7 @@ bool WaitMilliseconds(int ms, const TickSource& tick)
         loop.exec();
         if (!timedOut) {
             // Not our timer: the application asked every event loop to leave.
-            s_ending = true;
-            return false;
+            return ended();
         }
         passed = elapsed();
     } while (passed <= ms);
