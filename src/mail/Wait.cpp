@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QThread>
 #include <QTimer>
 #include <algorithm>
 
@@ -17,7 +18,10 @@ ProgramEnd& ProgramEnd::instance()
 void ProgramEnd::resetInstance()
 {
     instance() = ProgramEnd();
-    if (QCoreApplication::instance()) {
+    // The application's loop runs once, leaving at once: that clears the quit state. Inside
+    // another loop it could not run, and the queued exit would end that loop instead.
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app && QThread::currentThread() == app->thread() && QThread::currentThread()->loopLevel() == 0) {
         QTimer::singleShot(0, QCoreApplication::instance(), [] { QCoreApplication::exit(0); });
         QCoreApplication::exec();
     }

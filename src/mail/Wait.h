@@ -35,7 +35,8 @@ class ProgramEnd
 public:
     static ProgramEnd& instance();
     // Not ending, and the application's event loops run again (QCoreApplication::exit leaves
-    // them refusing to run until the application's own loop has run).
+    // them refusing to run until the application's own loop has run). Call it from the main
+    // thread outside any event loop, as a test function runs.
     static void resetInstance();
 
     bool ending() const { return m_ending; }
