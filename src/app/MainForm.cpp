@@ -15,6 +15,7 @@
 #include "settings/OptionForm.h"
 #include "settings/SaveFailure.h"
 #include "settings/SettingsFiles.h"
+#include "sound/TuneController.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -28,7 +29,6 @@
 #include <QMovie>
 #include <QPushButton>
 #include <QTimer>
-#include <vector>
 
 // The pictures are built into a static library, so they are registered by hand.
 static void InitPellowayResources()
@@ -172,6 +172,7 @@ void MainForm::buildControls()
     Timer2 = new QTimer(this);
     Timer2->setInterval(100);
     connect(Timer2, &QTimer::timeout, this, [this] { Timer2_Timer(); });
+    m_tune = std::make_unique<TuneController>(m_services.mci, *Timer2);
     Timer3 = new QTimer(this);
     Timer3->setTimerType(Qt::PreciseTimer); // a coarse timer may fire 5 % early
     connect(Timer3, &QTimer::timeout, this, [this] { Timer3_Timer(); });
@@ -359,28 +360,19 @@ void MainForm::SetBannerStrip(std::unique_ptr<BannerStrip> strip)
     m_bannerStrip = std::move(strip);
 }
 
-unsigned MainForm::mci(QByteArrayView command)
-{
-    return m_services.mci.mciSendStringA(command, {});
-}
-
 void MainForm::CloseTune()
 {
-    mci("stop bgm");
-    mci("close bgm");
+    m_tune->CloseTune();
 }
 
 void MainForm::Command4_Click()
 {
-    mci(OpenTuneCommand(m_files.appFolder()));
-    mci("play bgm");
-    Timer2->start();
+    m_tune->Play(m_files.appFolder());
 }
 
 void MainForm::Command6_Click()
 {
-    CloseTune();
-    Timer2->stop();
+    m_tune->Stop();
 }
 
 void MainForm::Command2_Click()
@@ -394,27 +386,12 @@ void MainForm::Command2_Click()
 
 void MainForm::Timer2_Timer()
 {
-    m_services.mci.mciSendStringA("status bgm mode", std::span<char>(m_statusReply.text.data(), 255));
-    if (!ReportsStopped(m_statusReply))
-        return;
-    if (Check1->checkState() != Qt::Unchecked) { // any nonzero value means loop
-        mci("play bgm from 0");
-    } else {
-        CloseTune();
-        Timer2->stop();
-    }
+    m_tune->Poll(Check1->checkState() != Qt::Unchecked); // any nonzero value means loop
 }
 
 void MainForm::Command5_Click()
 {
-    std::vector<RasConn> table(256);
-    table[0].dwSize = RasConnSize;
-    std::uint32_t bufferSize = table[0].dwSize * 256;
-    std::uint32_t count = 0;
-    if (m_services.ras.RasEnumConnectionsA(table, bufferSize, count) != 0)
-        return;
-    for (std::uint32_t i = 0; i < count && i < table.size(); ++i)
-        m_services.ras.RasHangUpA(table[i].hrasconn);
+    HangUpAll(m_services.ras);
 }
 
 void MainForm::SetIntervalIndicator(const QString& onOff)

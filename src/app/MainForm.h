@@ -5,7 +5,6 @@
 #include "platform/WindowStacking.h"
 #include "settings/SetForm.h"
 #include "settings/SharedValues.h"
-#include "sound/Tune.h"
 
 #include <QMainWindow>
 #include <functional>
@@ -33,6 +32,7 @@ class OptionForm;
 class Pop3Library;
 class Ras;
 class SettingsFiles;
+class TuneController;
 
 // What the main window works through: the mail library, the tune device, the dial-up
 // service, the character window and the window stacking.
@@ -109,7 +109,6 @@ public:
     FormHolder<IdPassForm>& idPassForm() { return m_idPassForm; }
     CheckCycle& checkCycle() { return *m_check; }
     SharedValues& values() { return m_values; }
-    const StatusReply& statusReply() const { return m_statusReply; }
     QString shownPicture() const { return m_shownPicture; }
     int label1Left() const { return m_label1Left; }
     // Who draws the banner strip; Qt's painting unless the platform offers better.
@@ -185,7 +184,6 @@ private:
     // Saves the settings dialog's values before the end; false: the save failed and the user
     // has been told, so the program stays.
     bool readyToEnd();
-    unsigned mci(QByteArrayView command);
 
     SettingsFiles& m_files;
     MainFormServices m_services;
@@ -194,7 +192,7 @@ private:
     FormHolder<OptionForm> m_optionForm;
     FormHolder<IdPassForm> m_idPassForm;
     std::unique_ptr<CheckCycle> m_check;
-    StatusReply m_statusReply;
+    std::unique_ptr<TuneController> m_tune; // works the tune device with Timer2 as its poll
     QMovie* m_movie = nullptr;
     std::unique_ptr<BannerStrip> m_bannerStrip;
     QString m_shownPicture;

@@ -118,8 +118,7 @@ void MainForm::mhenkou_Click()
 void MainForm::mebentend_Click()
 {
     ShowPicture(QStringLiteral("infant.gif"));
-    mci("stop bgm");
-    mci("close bgm");
+    CloseTune();
     m_services.character.Unload();
 }
 

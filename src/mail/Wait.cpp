@@ -3,19 +3,45 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QThread>
 #include <QTimer>
 #include <algorithm>
 
 namespace pelloway {
 
-namespace {
-bool s_ending = false;
+ProgramEnd& ProgramEnd::instance()
+{
+    static ProgramEnd s_instance;
+    return s_instance;
+}
+
+void ProgramEnd::resetInstance()
+{
+    instance() = ProgramEnd();
+    // The application's loop runs once, leaving at once: that clears the quit state. Inside
+    // another loop it could not run, and the queued exit would end that loop instead.
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app && QThread::currentThread() == app->thread() && QThread::currentThread()->loopLevel() == 0) {
+        QTimer::singleShot(0, QCoreApplication::instance(), [] { QCoreApplication::exit(0); });
+        QCoreApplication::exec();
+    }
 }
 
 bool ProgramEnding()
 {
-    return s_ending;
+    return ProgramEnd::instance().ending();
 }
+
+namespace {
+
+// Marks the program ending; the wait that saw it returns false.
+bool ended()
+{
+    ProgramEnd::instance().setEnding();
+    return false;
+}
+
+} // namespace
 
 std::uint32_t TickCount()
 {
@@ -29,16 +55,12 @@ std::uint32_t TickCount()
 
 bool RunLoop(QEventLoop& loop, const std::function<bool()>& finished)
 {
-    if (s_ending || !QCoreApplication::instance()) {
-        s_ending = true;
-        return false;
-    }
+    if (ProgramEnding() || !QCoreApplication::instance())
+        return ended();
     if (!finished())
         loop.exec();
-    if (!finished()) {
-        s_ending = true;
-        return false;
-    }
+    if (!finished())
+        return ended();
     return true;
 }
 
@@ -49,10 +71,8 @@ bool WaitMilliseconds(int ms)
 
 bool WaitMilliseconds(int ms, const TickSource& tick)
 {
-    if (s_ending || !QCoreApplication::instance()) {
-        s_ending = true;
-        return false;
-    }
+    if (ProgramEnding() || !QCoreApplication::instance())
+        return ended();
     const std::uint32_t t0 = tick();
     // Unsigned subtraction measures across a wrap of the tick.
     const auto elapsed = [&] { return std::int64_t(std::uint32_t(tick() - t0)); };
@@ -77,8 +97,7 @@ bool WaitMilliseconds(int ms, const TickSource& tick)
         loop.exec();
         if (!timedOut) {
             // Not our timer: the application asked every event loop to leave.
-            s_ending = true;
-            return false;
+            return ended();
         }
         passed = elapsed();
     } while (passed <= ms);

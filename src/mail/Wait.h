@@ -27,7 +27,26 @@ bool WaitMilliseconds(int ms, const TickSource& tick);
 // was): the loop was left because the application asked every event loop to leave.
 bool RunLoop(QEventLoop& loop, const std::function<bool()>& finished);
 
-// True once a wait has seen the program ending; it stays true from then on.
+// Whether the program is ending. A wait that sees the application ask every event loop to
+// leave marks it, and from then on every wait returns at once. One per process, reached
+// through instance(); tests start again from a fresh one with resetInstance().
+class ProgramEnd
+{
+public:
+    static ProgramEnd& instance();
+    // Not ending, and the application's event loops run again (QCoreApplication::exit leaves
+    // them refusing to run until the application's own loop has run). Call it from the main
+    // thread outside any event loop, as a test function runs.
+    static void resetInstance();
+
+    bool ending() const { return m_ending; }
+    void setEnding() { m_ending = true; }
+
+private:
+    bool m_ending = false;
+};
+
+// True once a wait has seen the program ending; it stays true until a reset.
 bool ProgramEnding();
 
 } // namespace pelloway

@@ -38,6 +38,11 @@ public:
     virtual void Flush() {}
 };
 
+// Hangs up every active connection: lists them into a table of 256 records and hangs up
+// each listed handle in turn, without waiting. A failed listing hangs up nothing; every
+// failure is silent.
+void HangUpAll(Ras& ras);
+
 // No remote-access service: the listing fails and nothing is hung up.
 class NoRas final : public Ras
 {

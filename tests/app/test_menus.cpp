@@ -10,6 +10,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDesktopServices>
 #include <QFrame>
 #include <QMenu>
@@ -117,6 +118,8 @@ private slots:
         Fixture f;
         MainForm& m = *f.form;
         BoxAnswerer answer(QMessageBox::Ok);
+        QStringList whileBoxOpen;
+        answer.onBox = [&] { whileBoxOpen += f.services.log.entries(); }; // the stacking comes after
         const QString info = QString::number(int(QMessageBox::Information));
         m.mzenmen->trigger();
         QCOMPARE(f.services.log.take(), QStringList({"stacking:topmost(Pelloway)"}));
@@ -129,42 +132,19 @@ private slots:
                                            "Pelloway|常に手前表示が解除されました。|" + info,
                                            "Pelloway|常に手前表示が設定されました。|" + info}));
         QCOMPARE(answer.buttons, QStringList({"OK", "OK", "OK"}));
+        QCOMPARE(whileBoxOpen, QStringList());
         QCOMPARE(m.topmostClickCount(), 3);
     }
 
-    void stackingChangesOnlyAfterTheBox()
+    // The window system's stacking on a main window not shown yet: the widget and its native
+    // window both carry the flag, the window is shown, and the native window stays the one it
+    // was. (The window manager's side is seen on X11 in test_topmost_x11.)
+    void alwaysOnTopShowsAndKeepsTheNativeWindow()
     {
-        Fixture f;
-        BoxAnswerer answer(QMessageBox::Ok);
-        QStringList whileBoxOpen{QStringLiteral("<no box>")};
-        answer.onBox = [&] { whileBoxOpen = f.services.log.entries(); };
-        f.form->Picture8_Click();
-        QCOMPARE(whileBoxOpen, QStringList());
-        QCOMPARE(f.services.log.take(), QStringList({"stacking:topmost(Pelloway)"}));
-    }
-
-    // The window system's stacking on the main window: the widget and its native window both
-    // carry the flag, the window is shown, and the native window is the one it was. (Whether
-    // the window manager keeps it above is seen on X11 in test_topmost_x11.)
-    void alwaysOnTopKeepsTheNativeWindow_data()
-    {
-        QTest::addColumn<bool>("shownBefore");
-        QTest::newRow("shown window") << true;
-        QTest::newRow("hidden window is shown") << false;
-    }
-    void alwaysOnTopKeepsTheNativeWindow()
-    {
-        QFETCH(bool, shownBefore);
         Fixture f(true);
         MainForm& m = *f.form;
-        if (shownBefore) {
-            m.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&m));
-        }
         const Qt::WindowFlags others = m.windowFlags();
         std::optional<WId> native;
-        if (shownBefore)
-            native = m.winId();
         BoxAnswerer answer(QMessageBox::Ok);
         for (const bool topmost : {true, false}) {
             m.mzenmen->trigger();
@@ -280,35 +260,38 @@ private slots:
             << account.CancelCommand->text() << '\n';
     }
 
-    void eventOnDemandAndItsEnd()
+    // The tune's buttons and poll on the main window, with its loop box, and the event menu.
+    void tuneAndEventOnDemand()
     {
         Fixture f;
         MainForm& m = *f.form;
-        m.Command6_Click(); // poll stopped, so "イベント確認" must start it
-        f.services.log.take();
+        m.Command6->click();
+        QCOMPARE(f.services.log.take(), QStringList({"mci:stop bgm", "mci:close bgm"}));
         QVERIFY(!m.Timer2->isActive());
 
-        m.mhenkou->trigger();
+        m.mhenkou->trigger(); // "再生" first, so the poll starts again
         const QString open = QStringLiteral("mci:open \"%1/Sound/Kouka.mid\" alias bgm").arg(f.app.path());
         QCOMPARE(f.services.log.take(), QStringList({open, "mci:play bgm", "character:show"}));
         QCOMPARE(m.shownPicture(), QStringLiteral("wife.gif"));
         QVERIFY(m.Timer2->isActive());
 
-        m.mhenkou->trigger(); // again while open: the same commands, results ignored
-        QCOMPARE(f.services.log.take(), QStringList({open, "mci:play bgm", "character:show"}));
+        // Any nonzero loop value loops.
+        f.services.mci.statusAnswer = "stopped";
+        m.Check1->setCheckState(Qt::PartiallyChecked);
+        m.Timer2_Timer();
+        QCOMPARE(f.services.log.take(), QStringList({"mci:status bgm mode", "mci:play bgm from 0"}));
+        m.Check1->setCheckState(Qt::Unchecked);
+        m.Timer2_Timer();
+        QCOMPARE(f.services.log.take(),
+                 QStringList({"mci:status bgm mode", "mci:stop bgm", "mci:close bgm"}));
+        QVERIFY(!m.Timer2->isActive());
 
+        m.Command4->click();
+        QCOMPARE(f.services.log.take(), QStringList({open, "mci:play bgm"}));
         m.mebentend->trigger();
         QCOMPARE(f.services.log.take(), QStringList({"mci:stop bgm", "mci:close bgm", "character:unload"}));
         QCOMPARE(m.shownPicture(), QStringLiteral("infant.gif"));
         QVERIFY(m.Timer2->isActive()); // the end of the event leaves the poll running
-    }
-
-    void eventEndWithoutEvent()
-    {
-        Fixture f;
-        f.form->mebentend->trigger();
-        QCOMPARE(f.services.log.take(), QStringList({"mci:stop bgm", "mci:close bgm", "character:unload"}));
-        QCOMPARE(f.form->shownPicture(), QStringLiteral("infant.gif"));
     }
 
     void command1ShowsTheCharacter()

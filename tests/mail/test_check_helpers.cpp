@@ -178,13 +178,14 @@ private slots:
         QVERIFY(innerDone);
     }
 
-    // Must stay last: once the application is ending, every wait returns at once.
+    // Once the application is ending, every wait returns at once.
     void waitEndsWhenTheProgramEnds()
     {
         QTimer::singleShot(20, this, [] { QCoreApplication::exit(0); });
         QVERIFY(!WaitMilliseconds(600000));
         QVERIFY(ProgramEnding());
         QVERIFY(!WaitMilliseconds(600000));
+        ProgramEnd::resetInstance();
     }
 };
 

@@ -97,7 +97,6 @@ private slots:
     void messageLongerThanItsSize();
     void uniqueIdsAndHeaders();
     void closingAbandonsTheExchange();
-    // Last: the program ends in it, and every later wait would return at once.
     void programEndingAbandonsTheExchange();
 
 private:
@@ -429,6 +428,7 @@ void TestNMailLibrary::programEndingAbandonsTheExchange()
     silent.server.finish();
     QVERIFY(silent.hungUp);
     QCOMPARE(silent.server.commands().last(), QByteArray("RETR 1"));
+    ProgramEnd::resetInstance();
 }
 
 // The operations beyond the ten: every message's id, distinct and stable between

@@ -1,6 +1,8 @@
-// The combined hang-up service: the table limit, handles across sources and listings.
+// The hang-up walk over the connection table, and the combined hang-up service: the table
+// limit, handles across sources and listings.
 
 #include "platform/ras/SystemRas.h"
+#include "support/RecordingServices.h"
 
 #include <QTest>
 
@@ -65,6 +67,28 @@ class TestRasLimit : public QObject
 {
     Q_OBJECT
 private slots:
+    // 256 records of 412 bytes, 105472 in all; each listed handle in turn, nothing when the
+    // listing fails.
+    void hangUpWalk_data()
+    {
+        QTest::addColumn<int>("connections");
+        QTest::addColumn<QStringList>("hungUp");
+        QTest::newRow("none active") << 0 << QStringList{};
+        QTest::newRow("two, in order") << 2 << QStringList{"ras:hangup(100)", "ras:hangup(101)"};
+        QTest::newRow("257: the listing fails") << 257 << QStringList{};
+    }
+    void hangUpWalk()
+    {
+        QFETCH(int, connections);
+        QFETCH(QStringList, hungUp);
+        test::CallLog log;
+        test::RecordingRas ras(log);
+        for (int i = 0; i < connections; ++i)
+            ras.connections.push_back(std::uintptr_t(100 + i));
+        HangUpAll(ras);
+        QCOMPARE(log.take(), QStringList{QStringLiteral("ras:enum(412,105472,256)")} + hungUp);
+    }
+
     void hangUpAll_data()
     {
         QTest::addColumn<int>("nmLinks");
@@ -94,7 +118,6 @@ private slots:
         QFETCH(int, hungUp);
         Service service = makeService(nmLinks, pppdLinks);
 
-        // The main window's way: list into 256 records, then hang up each listed handle.
         std::vector<RasConn> table(256);
         table[0].dwSize = firstSize;
         std::uint32_t bufferSize = std::uint32_t(records) * RasConnSize;

@@ -1,9 +1,10 @@
 // NetworkManager's dial-up connections, against NetworkManager's D-Bus API as python3-dbusmock
-// serves it on a private bus.
+// serves it on a private bus. Connections are written "type[:bluetooth type][@state]", e.g.
+// "gsm", "bluetooth:dun", "pppoe@3".
 
-#include "RasTestConnections.h"
 #include "platform/ras/NetworkManagerDialUp.h"
 #include "platform/ras/SystemRas.h"
+#include "support/DBusMock.h"
 
 #include <QTest>
 
@@ -19,23 +20,32 @@ SystemRas networkManagerOnly()
     return SystemRas(std::move(sources));
 }
 
-// The main window's way: list, hang up each, then wait for the hang-ups to arrive.
-QStringList hangUpAll(SystemRas& ras, unsigned& result)
+// Activates each connection on the mock, with the id "<index>-<type>"; returns the active
+// connections' paths by id, or an empty map (see mock.error()) on failure.
+QMap<QString, QString> activateAll(test::DBusMock& mock, const QStringList& specs)
 {
-    std::vector<RasConn> table(256);
-    table[0].dwSize = RasConnSize;
-    std::uint32_t bufferSize = table[0].dwSize * 256;
-    std::uint32_t count = 0;
-    result = ras.RasEnumConnectionsA(table, bufferSize, count);
-    QStringList names;
-    if (result != 0)
-        return names;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        names << table[i].entryName;
-        ras.RasHangUpA(table[i].hrasconn);
+    QMap<QString, QString> paths;
+    for (qsizetype i = 0; i < specs.size(); ++i) {
+        QString type = specs[i];
+        uint state = 2;
+        if (const qsizetype at = type.indexOf(u'@'); at >= 0) {
+            state = type.mid(at + 1).toUInt();
+            type.truncate(at);
+        }
+        test::ConnectionSettings extra;
+        if (const qsizetype colon = type.indexOf(u':'); colon >= 0) {
+            extra[QStringLiteral("bluetooth")] = {
+                {QStringLiteral("bdaddr"), QByteArray("\x00\x1a\x7d\xda\x71\x13", 6)},
+                {QStringLiteral("type"), type.mid(colon + 1)}};
+            type.truncate(colon);
+        }
+        const QString id = QString::number(i) + u'-' + specs[i];
+        const QString path = mock.activate(type, id, state, extra);
+        if (path.isEmpty())
+            return {};
+        paths.insert(id, path);
     }
-    ras.Flush();
-    return names;
+    return paths;
 }
 
 } // namespace
@@ -73,13 +83,12 @@ private slots:
         QFETCH(QStringList, active);
         QFETCH(QStringList, hungUp);
         QVERIFY2(m_mock.startNetworkManager(), qPrintable(m_mock.error()));
-        const QMap<QString, QString> paths = test::ActivateAll(m_mock, active);
+        const QMap<QString, QString> paths = activateAll(m_mock, active);
         QVERIFY2(paths.size() == active.size(), qPrintable(m_mock.error()));
 
         SystemRas ras = networkManagerOnly();
-        unsigned result = 1;
-        QCOMPARE(hangUpAll(ras, result), hungUp);
-        QCOMPARE(result, 0u);
+        HangUpAll(ras);
+        ras.Flush();
         QStringList expected;
         for (const QString& id : hungUp)
             expected << paths.value(id);
@@ -92,15 +101,42 @@ private slots:
     {
         m_mock.stopNetworkManager();
         SystemRas ras = networkManagerOnly();
-        unsigned result = 1;
-        QCOMPARE(hangUpAll(ras, result), QStringList());
-        QCOMPARE(result, 0u);
+        std::vector<RasConn> table(256);
+        table[0].dwSize = RasConnSize;
+        std::uint32_t bufferSize = 256 * RasConnSize;
+        std::uint32_t count = 99;
+        QCOMPARE(ras.RasEnumConnectionsA(table, bufferSize, count), 0u);
+        QCOMPARE(count, 0u);
 
         QVERIFY2(m_mock.startNetworkManager(), qPrintable(m_mock.error()));
-        const QMap<QString, QString> paths = test::ActivateAll(m_mock, {QStringLiteral("gsm")});
+        const QMap<QString, QString> paths = activateAll(m_mock, {QStringLiteral("gsm")});
         QVERIFY2(!paths.isEmpty(), qPrintable(m_mock.error()));
-        QCOMPARE(hangUpAll(ras, result), QStringList{QStringLiteral("0-gsm")});
+        HangUpAll(ras);
+        ras.Flush();
         QCOMPARE(m_mock.deactivated(), QStringList{paths.first()});
+    }
+
+    // A NetworkManager that lists its connections and then answers each question about them
+    // only after five seconds: far beyond the listing's deadline and well within the 25 s a
+    // D-Bus call waits by default, so a listing that waited for the answers would find the
+    // three dial-ups. Two listings in a row each keep their own deadline.
+    void silentAfterListing()
+    {
+        QVERIFY2(m_mock.startNetworkManager(), qPrintable(m_mock.error()));
+        const QMap<QString, QString> paths =
+            activateAll(m_mock, {QStringLiteral("gsm"), QStringLiteral("pppoe"), QStringLiteral("cdma")});
+        QVERIFY2(paths.size() == 3, qPrintable(m_mock.error()));
+        QVERIFY(m_mock.stopAnsweringActiveConnections(5));
+
+        SystemRas ras = networkManagerOnly();
+        std::vector<RasConn> table(256);
+        table[0].dwSize = RasConnSize;
+        std::uint32_t bufferSize = 256 * RasConnSize;
+        for (int i = 0; i < 2; ++i) {
+            std::uint32_t count = 99;
+            QCOMPARE(ras.RasEnumConnectionsA(table, bufferSize, count), 0u);
+            QCOMPARE(count, 0u); // no type came back in time: nothing is taken for a dial-up
+        }
     }
 
     void cleanupTestCase() { m_mock.stopNetworkManager(); }

@@ -227,19 +227,26 @@ private slots:
         QCOMPARE(world.log, log);
     }
 
+    // The reply is written over the start of the buffer, cut to the capacity; an unknown
+    // alias writes nothing.
     void statusReply_data()
     {
+        QTest::addColumn<QByteArray>("alias");
         QTest::addColumn<bool>("playing");
         QTest::addColumn<int>("capacity");
         QTest::addColumn<QByteArray>("buffer"); // the whole buffer afterwards, from "xxxxxxxxxx"
-        QTest::newRow("playing") << true << 10 << QByteArray("playing\0xx", 10);
-        QTest::newRow("stopped") << false << 10 << QByteArray("stopped\0xx", 10);
-        QTest::newRow("cut to the capacity") << false << 5 << QByteArray("stop\0xxxxx", 10);
-        QTest::newRow("room for the NUL only") << false << 1 << QByteArray("\0xxxxxxxxx", 10);
-        QTest::newRow("no buffer") << false << 0 << QByteArray("xxxxxxxxxx");
+        QTest::newRow("playing") << QByteArray("bgm") << true << 10 << QByteArray("playing\0xx", 10);
+        QTest::newRow("stopped") << QByteArray("bgm") << false << 10 << QByteArray("stopped\0xx", 10);
+        QTest::newRow("cut to the capacity")
+            << QByteArray("bgm") << false << 5 << QByteArray("stop\0xxxxx", 10);
+        QTest::newRow("room for the NUL only")
+            << QByteArray("bgm") << false << 1 << QByteArray("\0xxxxxxxxx", 10);
+        QTest::newRow("no buffer") << QByteArray("bgm") << false << 0 << QByteArray("xxxxxxxxxx");
+        QTest::newRow("unknown alias") << QByteArray("other") << false << 10 << QByteArray("xxxxxxxxxx");
     }
     void statusReply()
     {
+        QFETCH(QByteArray, alias);
         QFETCH(bool, playing);
         QFETCH(int, capacity);
         QFETCH(QByteArray, buffer);
@@ -249,7 +256,9 @@ private slots:
         QCOMPARE(mci.mciSendStringA("open \"t.mid\" alias bgm", {}), 0u);
         std::array<char, 10> reply;
         std::memset(reply.data(), 'x', reply.size());
-        QCOMPARE(mci.mciSendStringA("status bgm mode", std::span<char>(reply.data(), size_t(capacity))), 0u);
+        QCOMPARE(
+            mci.mciSendStringA("status " + alias + " mode", std::span<char>(reply.data(), size_t(capacity))),
+            alias == "bgm" ? 0u : MciError::InvalidDeviceId);
         QCOMPARE(QByteArray(reply.data(), 10), buffer);
     }
 };

@@ -48,21 +48,6 @@ void stop(std::unique_ptr<QProcess>& process)
     process.reset();
 }
 
-QStringList paths(const QVariant& value)
-{
-    QVariant inner = value;
-    if (inner.metaType() == QMetaType::fromType<QDBusVariant>())
-        inner = inner.value<QDBusVariant>().variant();
-    QStringList out;
-    if (inner.metaType() == QMetaType::fromType<QDBusArgument>()) {
-        QList<QDBusObjectPath> list;
-        inner.value<QDBusArgument>() >> list;
-        for (const QDBusObjectPath& p : list)
-            out << p.path();
-    }
-    return out;
-}
-
 } // namespace
 
 DBusMock::DBusMock()
@@ -212,51 +197,35 @@ QDBusMessage DBusMock::call(const QString& path, const QString& interface, const
     return reply;
 }
 
-QString DBusMock::addEthernetDevice(const QString& interfaceName)
-{
-    const QDBusMessage reply = call(ManagerPath, MockInterface, QStringLiteral("AddEthernetDevice"),
-                                    {QStringLiteral("mock_") + interfaceName, interfaceName, 100});
-    return reply.type() == QDBusMessage::ReplyMessage ? reply.arguments().value(0).toString() : QString();
-}
-
-QString DBusMock::addConnection(const QString& type, const QString& id, const ConnectionSettings& extra)
-{
-    ConnectionSettings settings = extra;
-    settings[QStringLiteral("connection")].insert(QStringLiteral("type"), type);
-    settings[QStringLiteral("connection")].insert(QStringLiteral("id"), id);
-    const QDBusMessage reply = call(SettingsPath, SettingsInterface, QStringLiteral("AddConnection"),
-                                    {QVariant::fromValue(settings)});
-    if (reply.type() != QDBusMessage::ReplyMessage)
-        return {};
-    return reply.arguments().value(0).value<QDBusObjectPath>().path();
-}
-
-QString DBusMock::addActiveConnection(const QString& device, const QString& connection, const QString& name,
-                                      uint state)
-{
-    const QDBusMessage reply = call(ManagerPath, MockInterface, QStringLiteral("AddActiveConnection"),
-                                    {QStringList{device}, connection, QStringLiteral("/"), name, state});
-    return reply.type() == QDBusMessage::ReplyMessage ? reply.arguments().value(0).toString() : QString();
-}
-
 QString DBusMock::activate(const QString& type, const QString& id, uint state,
                            const ConnectionSettings& extra)
 {
+    const auto path = [](const QDBusMessage& reply) {
+        return reply.type() == QDBusMessage::ReplyMessage ? reply.arguments().value(0).toString() : QString();
+    };
     // The mock takes a connection down only when some device carries it.
     if (m_device.isEmpty())
-        m_device = addEthernetDevice();
+        m_device = path(call(ManagerPath, MockInterface, QStringLiteral("AddEthernetDevice"),
+                             {QStringLiteral("mock_eth0"), QStringLiteral("eth0"), 100}));
     if (m_device.isEmpty())
         return {};
-    const QString profile = addConnection(type, id, extra);
-    if (profile.isEmpty())
+    ConnectionSettings settings = extra;
+    settings[QStringLiteral("connection")].insert(QStringLiteral("type"), type);
+    settings[QStringLiteral("connection")].insert(QStringLiteral("id"), id);
+    const QDBusMessage added = call(SettingsPath, SettingsInterface, QStringLiteral("AddConnection"),
+                                    {QVariant::fromValue(settings)});
+    if (added.type() != QDBusMessage::ReplyMessage)
         return {};
+    const QString profile = added.arguments().value(0).value<QDBusObjectPath>().path();
     // The name becomes an object path element: letters, digits and underscores only.
     QString name = id;
     for (QChar& c : name) {
         if (!(c.isLetterOrNumber() && c.unicode() < 128))
             c = u'_';
     }
-    return addActiveConnection(m_device, profile, QStringLiteral("c") + name, state);
+    return path(
+        call(ManagerPath, MockInterface, QStringLiteral("AddActiveConnection"),
+             {QStringList{m_device}, profile, QStringLiteral("/"), QStringLiteral("c") + name, state}));
 }
 
 QList<QVariantList> DBusMock::methodCalls(const QString& service, const QString& path, const QString& method)
@@ -296,14 +265,6 @@ QList<QVariantList> DBusMock::notifications()
 {
     return methodCalls(NotificationService, QStringLiteral("/org/freedesktop/Notifications"),
                        QStringLiteral("Notify"));
-}
-
-QStringList DBusMock::activeConnections()
-{
-    const QDBusMessage reply =
-        call(ManagerPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
-             {ManagerInterface, QStringLiteral("ActiveConnections")});
-    return reply.type() == QDBusMessage::ReplyMessage ? paths(reply.arguments().value(0)) : QStringList();
 }
 
 bool DBusMock::stopAnsweringActiveConnections(int seconds)

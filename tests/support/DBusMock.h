@@ -48,23 +48,15 @@ public:
     // Why the last start failed.
     QString error() const { return m_error; }
 
-    // Mock set-up, over a connection of the fixture's own. Each returns the new object's
-    // path, or an empty text on failure (see error()).
-    QString addEthernetDevice(const QString& interfaceName = QStringLiteral("eth0"));
-    // Saves a profile of `type` with the id `id`; `extra` adds setting groups.
-    QString addConnection(const QString& type, const QString& id, const ConnectionSettings& extra = {});
-    // Activates a saved profile on `device` in `state` (2 = activated); the active connection
-    // takes the profile's type.
-    QString addActiveConnection(const QString& device, const QString& connection, const QString& name,
-                                uint state = 2);
-    // Both in one: a device of its own is not needed, the first device serves all.
+    // Saves a profile of `type` with the id `id` (`extra` adds setting groups) and activates
+    // it in `state` (2 = activated) on the mock's one Ethernet device, over a connection of
+    // the fixture's own. Returns the active connection's path, or an empty text on failure
+    // (see error()).
     QString activate(const QString& type, const QString& id, uint state = 2,
                      const ConnectionSettings& extra = {});
 
     // The paths passed to DeactivateConnection so far, oldest first.
     QStringList deactivated();
-    // The manager's "ActiveConnections".
-    QStringList activeConnections();
     // From now on any question about an active connection is answered only after `seconds`,
     // and the whole mock (one thread) answers nothing else meanwhile.
     bool stopAnsweringActiveConnections(int seconds);

@@ -21,8 +21,7 @@ FakeProc::FakeProc()
     m_valid = m_dir.isValid() && QFile::setPermissions(m_dir.path(), everyone) && QDir().mkpath(root()) &&
               QDir().mkpath(m_dir.filePath(QStringLiteral("bin/plugin"))) &&
               QFile::copy(QStringLiteral("/bin/sleep"), sleepPppd()) &&
-              QFile::copy(QStringLiteral("/bin/sh"), shellPppd()) &&
-              QFile::copy(QStringLiteral("/bin/sh"), shellNetworkManager());
+              QFile::copy(QStringLiteral("/bin/sh"), shellPppd());
 }
 
 FakeProc::~FakeProc()

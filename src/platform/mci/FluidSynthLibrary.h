@@ -20,6 +20,7 @@ namespace pelloway {
     X(fluid_synth_sfload)                                                                                    \
     X(fluid_synth_all_sounds_off)                                                                            \
     X(fluid_synth_system_reset)                                                                              \
+    X(fluid_synth_write_s16)                                                                                 \
     X(new_fluid_player)                                                                                      \
     X(delete_fluid_player)                                                                                   \
     X(fluid_player_add_mem)                                                                                  \

@@ -5,6 +5,7 @@
 #include "platform/mci/MidiFile.h"
 
 #include <QFile>
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -227,6 +228,11 @@ void startOutput(Engine& engine, Output& out, const QByteArray& bytes)
             f.fluid_player_seek(player, 0);
         f.fluid_player_play(player);
     }
+    if (options.render) {
+        options.render->Attach(&f, synth);
+        out.ready = true;
+        return;
+    }
     if (!options.renderWav.isEmpty()) {
         out.driver = startFileDriver(f, out, QFile::encodeName(options.renderWav), "wav");
     } else {
@@ -251,6 +257,8 @@ void endOutput(Engine& engine, Output& out)
         return;
     const FluidSynthLibrary& f = *engine.f;
     // The driver's thread calls into the player and the synth: it goes first.
+    if (engine.options().render && out.synth)
+        engine.options().render->Attach(nullptr, nullptr);
     if (out.driver)
         f.delete_fluid_audio_driver(out.driver);
     if (out.player) {
@@ -360,6 +368,26 @@ bool anySoundFont(const FluidSynthOptions& options)
 }
 
 } // namespace
+
+bool FluidSynthRender::Render(int frames, std::vector<std::int16_t>& samples)
+{
+    const std::lock_guard lock(m_mutex);
+    if (!m_synth)
+        return false;
+    const size_t start = samples.size();
+    samples.resize(start + 2 * size_t(std::max(frames, 0)));
+    std::int16_t* out = samples.data() + start;
+    if (frames > 0)
+        m_f->fluid_synth_write_s16(m_synth, frames, out, 0, 2, out, 1, 2);
+    return true;
+}
+
+void FluidSynthRender::Attach(const FluidSynthLibrary* f, fluid_synth_t* synth)
+{
+    const std::lock_guard lock(m_mutex);
+    m_f = f;
+    m_synth = synth;
+}
 
 // The window's thread does only what answers at once: reading and checking the file. The
 // library, the soundfont and the output load and start on the worker.

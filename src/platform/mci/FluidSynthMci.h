@@ -6,9 +6,32 @@
 #include "platform/mci/SequencerMci.h"
 
 #include <QStringList>
+#include <cstdint>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 namespace pelloway {
+
+// An output taken on request instead of through an audio driver: the open tune advances only
+// as its samples are rendered, so it renders as fast as it is asked for, and the same tune
+// always gives the same samples.
+class FluidSynthRender
+{
+public:
+    // Appends `frames` frames of the open tune's output to `samples` (16-bit, left and right
+    // interleaved, 44100 frames a second). False, appending nothing, while no tune's output
+    // runs (before its open has finished on the device's thread, or after its close).
+    bool Render(int frames, std::vector<std::int16_t>& samples);
+
+    // The device's side: the synthesizer of the open tune, or null once it closes.
+    void Attach(const FluidSynthLibrary* f, fluid_synth_t* synth);
+
+private:
+    std::mutex m_mutex;
+    const FluidSynthLibrary* m_f = nullptr;
+    fluid_synth_t* m_synth = nullptr;
+};
 
 struct FluidSynthOptions
 {
@@ -22,6 +45,8 @@ struct FluidSynthOptions
     // When set, no audio driver is tried: each opened tune writes its output, from open to
     // close and in real time, to this 16-bit stereo WAV file at 44100 Hz.
     QString renderWav;
+    // When set, neither a driver nor a file: each opened tune is rendered only through this.
+    std::shared_ptr<FluidSynthRender> render;
     // The synthesizer library, loaded when the first tune opens.
     QString library = DefaultFluidSynthLibrary();
 };
