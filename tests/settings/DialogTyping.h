@@ -1,14 +1,9 @@
 #pragma once
 // Driving the settings dialogs as a user does: typing (Japanese through input-method commits,
-// since QTest::keyClicks handles only Latin-1 text), reading the keyboard focus order, and
-// the designed rectangles in pixels.
+// since QTest::keyClicks handles only Latin-1 text) and reading the keyboard focus order.
 
-#include "platform/Twips.h"
-
-#include <QAbstractButton>
 #include <QApplication>
 #include <QInputMethodEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QStringList>
 #include <QTest>
@@ -48,12 +43,6 @@ inline void Retype(QLineEdit* box, const QString& text)
         CommitText(box, text);
 }
 
-// A designed rectangle in twips, as pixels on this screen.
-inline QRect TwipsRect(int left, int top, int width, int height)
-{
-    return {TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height)};
-}
-
 // Shows the window, makes it active, and walks the Tab key from `first` for `count` stops,
 // giving the object names of the focused widgets.
 inline QStringList TabWalk(QWidget* window, QWidget* first, int count)
@@ -70,18 +59,6 @@ inline QStringList TabWalk(QWidget* window, QWidget* first, int count)
         QTest::keyClick(focused ? focused : window, Qt::Key_Tab);
     }
     return names;
-}
-
-// The text a control shows: a label's, a button's or a text box's; empty for others.
-inline QString ShownText(const QWidget* widget)
-{
-    if (auto* label = qobject_cast<const QLabel*>(widget))
-        return label->text();
-    if (auto* button = qobject_cast<const QAbstractButton*>(widget))
-        return button->text();
-    if (auto* box = qobject_cast<const QLineEdit*>(widget))
-        return box->text();
-    return {};
 }
 
 } // namespace pelloway::test
