@@ -19,18 +19,6 @@ inline void CommitText(QWidget* box, const QString& text)
     QApplication::sendEvent(box, &event);
 }
 
-// Types text into a box that has the focus: keys for ASCII, an input-method commit otherwise.
-inline void Type(QWidget* box, const QString& text)
-{
-    bool ascii = true;
-    for (const QChar c : text)
-        ascii = ascii && c.unicode() < 0x80;
-    if (ascii)
-        QTest::keyClicks(box, text);
-    else
-        CommitText(box, text);
-}
-
 // Replaces a box's text as a user does: select all, then delete it or put the new text in
 // one go (as a paste or an input-method commit would, so the box changes once).
 inline void Retype(QLineEdit* box, const QString& text)

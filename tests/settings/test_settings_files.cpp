@@ -34,6 +34,18 @@ private slots:
         QCOMPARE(m_files->idPassPath(), m_app->path() + QStringLiteral("/★MailData/iniIdPass.ini"));
     }
 
+    // vbmail.ini, unless told otherwise, is read from the working folder, not the program's.
+    void serverFileInTheWorkingFolder()
+    {
+        QVERIFY(WriteBytes(m_app->file(QStringLiteral("vbmail.ini")), "POP3=pop.example\r\n"));
+        const QString old = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(m_app->file(QStringLiteral("work"))));
+        SharedValues values;
+        SettingsFiles(m_app->path()).LoadServerSettings(values);
+        QDir::setCurrent(old);
+        QVERIFY(values.PopServer.isEmpty());
+    }
+
     // What is read, as "SMTP|POP3|MAIL|APOP"; before reading: "keep" and 7.
     void loadServerSettings_data()
     {
@@ -94,32 +106,6 @@ private slots:
         QCOMPARE(back.PopServer, v.PopServer);
         QCOMPARE(back.MailAddress, v.MailAddress);
         QCOMPARE(int(back.ApopFlag), 1);
-    }
-
-    void saveIntoMissingFolderFails()
-    {
-        SettingsFiles nowhere(m_app->path(), m_app->file(QStringLiteral("missing/vbmail.ini")));
-        QVERIFY(!nowhere.SaveServerSettings(SharedValues{}));
-    }
-
-    // The interval is written as typed, in cp932, and read back as a number.
-    void checkOptions()
-    {
-        m_files->WriteHangUpChoice(1);
-        m_files->WriteIntervalText(QStringLiteral("5分"));
-        QCOMPARE(ReadBytes(m_files->iniPath()),
-                 "[EXEINI]\r\nNUMBER=1\r\nNUMBER2=" + ToAnsi(QStringLiteral("5分")) + "\r\n");
-        QCOMPARE(m_files->ReadHangUpChoice(), 1);
-        QCOMPARE(m_files->ReadIntervalMinutes(), 5);
-    }
-
-    void checkOptionDefaults()
-    {
-        QCOMPARE(m_files->ReadHangUpChoice(), 0);
-        QCOMPARE(m_files->ReadIntervalMinutes(), 0);
-        QVERIFY(WriteBytes(m_files->iniPath(), "[EXEINI]\r\nNUMBER=2\r\n"));
-        QCOMPARE(m_files->ReadHangUpChoice(), 2);
-        QCOMPARE(m_files->ReadIntervalMinutes(), 0);
     }
 
     void missingDataFolderReadsDefaults()
