@@ -19,7 +19,7 @@ inline QString CompareWithReference(QWidget* window, const QString& folder, cons
     const QImage seen = window->grab().toImage().convertToFormat(QImage::Format_RGB32);
     const QString path = QStringLiteral("%1/tests/%2/reference/%3.png").arg(SourceDir(), folder, name);
     if (qEnvironmentVariableIntValue("PELLOWAY_UPDATE_REFERENCES") == 1) {
-        if (QDir().mkpath(QFileInfo(path).path()) && seen.save(path))
+        if (QDir().mkpath(QFileInfo(path).path()) && seen.save(path, "PNG", 0)) // 0: smallest file
             return {};
         return QStringLiteral("cannot write ") + path;
     }
