@@ -52,19 +52,6 @@ private slots:
         QCOMPARE(FromAnsi(ToAnsi(typed)), stored);
     }
 
-    void unencodable_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::newRow("emoji") << QStringLiteral("a😀");
-        QTest::newRow("hangul") << QStringLiteral("한");
-        QTest::newRow("arabic") << QStringLiteral("ب");
-    }
-    void unencodable()
-    {
-        QFETCH(QString, text);
-        QVERIFY(!CanEncodeAnsi(text));
-    }
-
     void atomicWriteReplacesWholeFile()
     {
         QTemporaryDir dir;
@@ -87,19 +74,6 @@ private slots:
         QVERIFY(!WriteFileAtomically(path, "new\r\n"));
         QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         QCOMPARE(test::ReadBytes(path), QByteArray("old\r\n"));
-    }
-
-    void atomicWriteToADirectoryFailsAndKeepsIt()
-    {
-        // A target that cannot be replaced (a folder of that name) makes the rename fail: the
-        // temporary file goes away and the folder stays.
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("ini.ini"));
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("ini.ini")));
-        QVERIFY(test::WriteBytes(path + QStringLiteral("/inside"), "x"));
-        QVERIFY(!WriteFileAtomically(path, "new"));
-        QVERIFY(QFileInfo(path).isDir());
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 0);
     }
 };
 

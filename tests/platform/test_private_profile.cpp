@@ -41,55 +41,45 @@ private:
 private slots:
     void init() { QFile::remove(path()); }
 
+    // Reading a key of a section, the default "dflt".
     void reading_data()
     {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QByteArray>("section");
-        QTest::addColumn<QByteArray>("key");
-        QTest::addColumn<QByteArray>("value");
-        const QByteArray f = "[EXEINI]\r\nNAME=taro\r\nNAME2=secret\r\n";
-        QTest::newRow("exact") << f << QByteArray("EXEINI") << QByteArray("NAME") << QByteArray("taro");
-        QTest::newRow("section case")
-            << f << QByteArray("exeini") << QByteArray("NAME2") << QByteArray("secret");
-        QTest::newRow("key case") << f << QByteArray("EXEINI") << QByteArray("name") << QByteArray("taro");
-        QTest::newRow("missing key gives default")
-            << f << QByteArray("EXEINI") << QByteArray("NAME3") << QByteArray("dflt");
-        QTest::newRow("missing section")
-            << f << QByteArray("OTHER") << QByteArray("NAME") << QByteArray("dflt");
-        QTest::newRow("blanks trimmed") << QByteArray("[S]\r\n  K  =  v a  \r\n") << QByteArray("S")
-                                        << QByteArray("K") << QByteArray("v a");
-        QTest::newRow("double quotes") << QByteArray("[S]\nK=\" padded \"\n") << QByteArray("S")
-                                       << QByteArray("K") << QByteArray(" padded ");
-        QTest::newRow("single quotes")
-            << QByteArray("[S]\nK='x'\n") << QByteArray("S") << QByteArray("K") << QByteArray("x");
-        QTest::newRow("unmatched quote kept")
-            << QByteArray("[S]\nK=\"x'\n") << QByteArray("S") << QByteArray("K") << QByteArray("\"x'");
-        QTest::newRow("comment line") << QByteArray("[S]\n;K=hidden\nK=shown\n") << QByteArray("S")
-                                      << QByteArray("K") << QByteArray("shown");
-        QTest::newRow("first duplicate wins")
-            << QByteArray("[S]\nK=1\nK=2\n") << QByteArray("S") << QByteArray("K") << QByteArray("1");
-        QTest::newRow("first duplicate section wins")
-            << QByteArray("[S]\nK=1\n[S]\nK=2\n") << QByteArray("S") << QByteArray("K") << QByteArray("1");
-        QTest::newRow("key in other section")
-            << QByteArray("[A]\nK=1\n[S]\nJ=2\n") << QByteArray("S") << QByteArray("K") << QByteArray("dflt");
-        QTest::newRow("equals in value")
-            << QByteArray("[S]\nK=a=b\n") << QByteArray("S") << QByteArray("K") << QByteArray("a=b");
-        QTest::newRow("empty value") << QByteArray("[S]\nK=\n") << QByteArray("S") << QByteArray("K")
-                                     << QByteArray("");
-        QTest::newRow("no final line end")
-            << QByteArray("[S]\r\nK=v") << QByteArray("S") << QByteArray("K") << QByteArray("v");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        const auto row = [](const char* name, const QString& file, const char* section, const QString& key,
+                            const char* value) {
+            QTest::newRow(name) << file << QString(section) << key << QString(value);
+        };
+        const QString f = QStringLiteral("[EXEINI]\r\nNAME=taro\r\nNAME2=secret\r\n");
+        row("exact", f, "EXEINI", "NAME", "taro");
+        row("section case", f, "exeini", "NAME2", "secret");
+        row("key case", f, "EXEINI", "name", "taro");
+        row("missing key gives default", f, "EXEINI", "NAME3", "dflt");
+        row("missing section", f, "OTHER", "NAME", "dflt");
+        row("blanks trimmed", "[S]\r\n  K  =  v a  \r\n", "S", "K", "v a");
+        row("double quotes", "[S]\nK=\" padded \"\n", "S", "K", " padded ");
+        row("single quotes", "[S]\nK='x'\n", "S", "K", "x");
+        row("unmatched quote kept", "[S]\nK=\"x'\n", "S", "K", "\"x'");
+        row("comment line", "[S]\n;K=hidden\nK=shown\n", "S", "K", "shown");
+        row("first duplicate wins", "[S]\nK=1\nK=2\n", "S", "K", "1");
+        row("first duplicate section wins", "[S]\nK=1\n[S]\nK=2\n", "S", "K", "1");
+        row("key in other section", "[A]\nK=1\n[S]\nJ=2\n", "S", "K", "dflt");
+        row("equals in value", "[S]\nK=a=b\n", "S", "K", "a=b");
+        row("empty value", "[S]\nK=\n", "S", "K", "");
+        row("no final line end", "[S]\r\nK=v", "S", "K", "v");
         // "ソ" is 0x83 0x5C in cp932: a trail byte that is a backslash must not confuse matching.
-        QTest::newRow("cp932 key") << QByteArray("[S]\r\n\x83\x5C=1\r\n") << QByteArray("S")
-                                   << QByteArray("\x83\x5C") << QByteArray("1");
+        row("cp932 key", QStringLiteral("[S]\r\nソ=1\r\n"), "S", QStringLiteral("ソ"), "1");
     }
     void reading()
     {
-        QFETCH(QByteArray, file);
-        QFETCH(QByteArray, section);
-        QFETCH(QByteArray, key);
-        QFETCH(QByteArray, value);
-        QVERIFY(WriteBytes(path(), file));
-        QCOMPARE(readString(path(), section, key, 256, "dflt"), value);
+        QFETCH(QString, file);
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        QVERIFY(WriteBytes(path(), ToAnsi(file)));
+        QCOMPARE(readString(path(), ToAnsi(section), ToAnsi(key), 256, "dflt"), ToAnsi(value));
     }
 
     void stringIsCutToBuffer()
@@ -126,49 +116,40 @@ private slots:
         QCOMPARE(GetPrivateProfileIntA("EXEINI", "NUMBER2", 99, path()), expected);
     }
 
+    // Writing a key of section EXEINI (keys match whatever their case).
     void writing_data()
     {
-        QTest::addColumn<QByteArray>("before");
-        QTest::addColumn<QByteArray>("section");
-        QTest::addColumn<QByteArray>("key");
-        QTest::addColumn<QByteArray>("value");
-        QTest::addColumn<QByteArray>("after");
-        QTest::newRow("new file") << QByteArray() << QByteArray("EXEINI") << QByteArray("NUMBER")
-                                  << QByteArray("1") << QByteArray("[EXEINI]\r\nNUMBER=1\r\n");
-        QTest::newRow("replace keeps other lines")
-            << QByteArray("; mine\r\n[EXEINI]\r\nNUMBER=0\r\nNUMBER2=5\r\n") << QByteArray("exeini")
-            << QByteArray("number") << QByteArray("1")
-            << QByteArray("; mine\r\n[EXEINI]\r\nNUMBER=1\r\nNUMBER2=5\r\n");
-        QTest::newRow("append at end of section")
-            << QByteArray("[EXEINI]\r\nNUMBER=0\r\n\r\n[OTHER]\r\nX=1\r\n") << QByteArray("EXEINI")
-            << QByteArray("NUMBER2") << QByteArray("3")
-            << QByteArray("[EXEINI]\r\nNUMBER=0\r\nNUMBER2=3\r\n\r\n[OTHER]\r\nX=1\r\n");
-        QTest::newRow("append section at end of file")
-            << QByteArray("[OTHER]\r\nX=1") << QByteArray("EXEINI") << QByteArray("NAME") << QByteArray("a")
-            << QByteArray("[OTHER]\r\nX=1\r\n[EXEINI]\r\nNAME=a\r\n");
-        QTest::newRow("LF lines kept byte for byte")
-            << QByteArray("[EXEINI]\nA = 1 \n") << QByteArray("EXEINI") << QByteArray("B") << QByteArray("2")
-            << QByteArray("[EXEINI]\nA = 1 \nB=2\r\n");
-        QTest::newRow("section header only")
-            << QByteArray("[EXEINI]") << QByteArray("EXEINI") << QByteArray("K") << QByteArray("v")
-            << QByteArray("[EXEINI]\r\nK=v\r\n");
-        QTest::newRow("cp932 value") << QByteArray() << QByteArray("EXEINI") << QByteArray("NAME")
-                                     << ToAnsi(QStringLiteral("髙橋①"))
-                                     << QByteArray("[EXEINI]\r\nNAME=") + ToAnsi(QStringLiteral("髙橋①")) +
-                                            "\r\n";
+        QTest::addColumn<QString>("before"); // null: no file
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("after");
+        const auto row = [](const char* name, const QString& before, const char* key, const QString& value,
+                            const QString& after) {
+            QTest::newRow(name) << before << QString(key) << value << after;
+        };
+        row("new file", QString(), "NUMBER", "1", "[EXEINI]\r\nNUMBER=1\r\n");
+        row("replace keeps other lines", "; mine\r\n[EXEINI]\r\nNUMBER=0\r\nNUMBER2=5\r\n", "number", "1",
+            "; mine\r\n[EXEINI]\r\nNUMBER=1\r\nNUMBER2=5\r\n");
+        row("append at end of section", "[EXEINI]\r\nNUMBER=0\r\n\r\n[OTHER]\r\nX=1\r\n", "NUMBER2", "3",
+            "[EXEINI]\r\nNUMBER=0\r\nNUMBER2=3\r\n\r\n[OTHER]\r\nX=1\r\n");
+        row("append section at end of file", "[OTHER]\r\nX=1", "NAME", "a",
+            "[OTHER]\r\nX=1\r\n[EXEINI]\r\nNAME=a\r\n");
+        row("LF lines kept byte for byte", "[EXEINI]\nA = 1 \n", "B", "2", "[EXEINI]\nA = 1 \nB=2\r\n");
+        row("section header only", "[EXEINI]", "K", "v", "[EXEINI]\r\nK=v\r\n");
+        row("cp932 value", QString(), "NAME", QStringLiteral("髙橋①"),
+            QStringLiteral("[EXEINI]\r\nNAME=髙橋①\r\n"));
     }
     void writing()
     {
-        QFETCH(QByteArray, before);
-        QFETCH(QByteArray, section);
-        QFETCH(QByteArray, key);
-        QFETCH(QByteArray, value);
-        QFETCH(QByteArray, after);
+        QFETCH(QString, before);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        QFETCH(QString, after);
         if (!before.isNull())
-            QVERIFY(WriteBytes(path(), before));
-        QVERIFY(WritePrivateProfileStringA(section, key, value, path()));
-        QCOMPARE(ReadBytes(path()), after);
-        QCOMPARE(readString(path(), section, key), value);
+            QVERIFY(WriteBytes(path(), ToAnsi(before)));
+        QVERIFY(WritePrivateProfileStringA("EXEINI", ToAnsi(key), ToAnsi(value), path()));
+        QCOMPARE(ReadBytes(path()), ToAnsi(after));
+        QCOMPARE(readString(path(), "EXEINI", ToAnsi(key)), ToAnsi(value));
     }
 
     // A write that cannot be done leaves what is there and says why, in the system's words.

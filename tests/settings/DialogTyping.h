@@ -1,14 +1,9 @@
 #pragma once
 // Driving the settings dialogs as a user does: typing (Japanese through input-method commits,
-// since QTest::keyClicks handles only Latin-1 text), reading the keyboard focus order, and
-// the designed rectangles in pixels.
+// since QTest::keyClicks handles only Latin-1 text) and reading the keyboard focus order.
 
-#include "platform/Twips.h"
-
-#include <QAbstractButton>
 #include <QApplication>
 #include <QInputMethodEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QStringList>
 #include <QTest>
@@ -24,18 +19,6 @@ inline void CommitText(QWidget* box, const QString& text)
     QApplication::sendEvent(box, &event);
 }
 
-// Types text into a box that has the focus: keys for ASCII, an input-method commit otherwise.
-inline void Type(QWidget* box, const QString& text)
-{
-    bool ascii = true;
-    for (const QChar c : text)
-        ascii = ascii && c.unicode() < 0x80;
-    if (ascii)
-        QTest::keyClicks(box, text);
-    else
-        CommitText(box, text);
-}
-
 // Replaces a box's text as a user does: select all, then delete it or put the new text in
 // one go (as a paste or an input-method commit would, so the box changes once).
 inline void Retype(QLineEdit* box, const QString& text)
@@ -46,12 +29,6 @@ inline void Retype(QLineEdit* box, const QString& text)
         QTest::keyClick(box, Qt::Key_Delete);
     else
         CommitText(box, text);
-}
-
-// A designed rectangle in twips, as pixels on this screen.
-inline QRect TwipsRect(int left, int top, int width, int height)
-{
-    return {TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height)};
 }
 
 // Shows the window, makes it active, and walks the Tab key from `first` for `count` stops,
@@ -70,18 +47,6 @@ inline QStringList TabWalk(QWidget* window, QWidget* first, int count)
         QTest::keyClick(focused ? focused : window, Qt::Key_Tab);
     }
     return names;
-}
-
-// The text a control shows: a label's, a button's or a text box's; empty for others.
-inline QString ShownText(const QWidget* widget)
-{
-    if (auto* label = qobject_cast<const QLabel*>(widget))
-        return label->text();
-    if (auto* button = qobject_cast<const QAbstractButton*>(widget))
-        return button->text();
-    if (auto* box = qobject_cast<const QLineEdit*>(widget))
-        return box->text();
-    return {};
 }
 
 } // namespace pelloway::test
