@@ -1,8 +1,10 @@
 // The banner strip drawn by the X server. Two main windows run side by side on one display:
 // one with the server's strip, one with Qt's painting. At every tick both strips are read back
 // from the server and must be the same picture, over whole cycles, after a new caption, after
-// the window was covered and after an X error handed the strip back to Qt. ("常に前面表示"
-// keeps the main window's native window, test_menus, so the strip never changes parent.)
+// the window was covered and after an X error handed the strip back to Qt. Then "常に前面表示"
+// with a window manager: it is asked to keep the main window above the others and to release
+// it, on the one native window the program has shown from the start (so the strip never
+// changes parent).
 
 #include "app/MainForm.h"
 #include "platform/BannerStrip.h"
@@ -11,8 +13,10 @@
 #include "platform/Twips.h"
 #include "platform/x11/X11BannerStrip.h"
 #include "settings/SettingsFiles.h"
+#include "support/BoxAnswerer.h"
 #include "support/StandIns.h"
 #include "support/TestSupport.h"
+#include "support/WindowManager.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -48,6 +52,9 @@ struct Window
 
     Window(bool serverDrawn, int left)
     {
+        // Settings saved, so that no dialog opens over the window.
+        files.StoreAccount(QStringLiteral("id"), QStringLiteral("pw"), true);
+        test::WriteBytes(files.serverFilePath(), "POP3=pop.example\r\n");
         form.endProgramHook = [] {};
         if (serverDrawn)
             form.SetBannerStrip(MakeBannerStrip(form.Picture5, form.Label1));
@@ -124,6 +131,13 @@ struct SideBySide
     }
 };
 
+// A property of a window as the X server holds it; empty when the window does not exist.
+QString windowProperty(WId window, const QString& name)
+{
+    return test::RunProgram(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window),
+                                                      QStringLiteral("-notype"), name});
+}
+
 QSet<QByteArray> distinct(const QList<QImage>& frames)
 {
     QSet<QByteArray> set;
@@ -139,6 +153,38 @@ class TestBannerStrip : public QObject
     Q_OBJECT
 private slots:
     void initTestCase() { QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb")); }
+
+    // Before the strip cases: after their windows and X error the window managed here was
+    // not seen exposed.
+    void alwaysOnTopSetsAndClearsAboveOnTheSameWindow()
+    {
+        const test::WindowManager wm;
+        QVERIFY2(wm.isRunning(), "openbox did not start");
+        Window w(false, 20);
+        MainForm& form = w.form;
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const WId native = form.winId();
+        // The window manager has taken the window on.
+        QTRY_VERIFY_WITH_TIMEOUT(windowProperty(native, QStringLiteral("WM_STATE")).contains(u"Normal"),
+                                 10000);
+        QVERIFY(!windowProperty(native, QStringLiteral("_NET_WM_STATE")).contains(u"_NET_WM_STATE_ABOVE"));
+
+        test::BoxAnswerer answer(QMessageBox::Ok);
+        form.mzenmen->trigger();
+        QCOMPARE(answer.seen.size(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            windowProperty(native, QStringLiteral("_NET_WM_STATE")).contains(u"_NET_WM_STATE_ABOVE"), 10000);
+        QCOMPARE(form.winId(), native);
+
+        form.mzenmen->trigger();
+        QCOMPARE(answer.seen.size(), 2);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !windowProperty(native, QStringLiteral("_NET_WM_STATE")).contains(u"_NET_WM_STATE_ABOVE"), 10000);
+        QCOMPARE(form.winId(), native);
+        // Still the window the window manager holds, and still shown.
+        QVERIFY(windowProperty(native, QStringLiteral("WM_STATE")).contains(u"Normal"));
+        QCOMPARE(form.topmostClickCount(), 2);
+    }
 
     // Over two whole cycles, tick by tick, the server shows what Qt paints; the strip repeats
     // every 148 ticks, and the program paints nothing of it after the first cycle. A new
