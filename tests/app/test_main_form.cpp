@@ -352,7 +352,6 @@ private slots:
         const QString info = QString::number(int(QMessageBox::Information));
         m.mzenmen->trigger();
         QCOMPARE(f.services.log.take(), QStringList({"stacking:topmost(Pelloway)"}));
-        QCOMPARE(m.topmostClickCount(), 1);
         m.mzenmen->trigger();
         QCOMPARE(f.services.log.take(), QStringList({"stacking:not-topmost(Pelloway)"}));
         m.Picture8->click();
@@ -420,10 +419,7 @@ private slots:
         f.form->mhp->trigger();
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-        QCOMPARE(answerer.seen.size(), 1);
-        QCOMPARE(answerer.seen[0],
-                 QStringLiteral("確認|「Tomvale」作者のホームページです。ちょっと見てみますか？|") +
-                     QString::number(int(QMessageBox::Question)));
+        QCOMPARE(answerer.seen.size(), 1); // its text: buttonsFollowTheDesktopLanguage
         QCOMPARE(catcher.opened.size(), opened);
         if (opened)
             QCOMPARE(catcher.opened[0], MainForm::HomePageUrl(f.app.path()));
@@ -550,18 +546,16 @@ private slots:
 
     // From start-up (counters "Text1"/"Text4", i.e. 0), a counted minute takes 61 ticks; a
     // positive interval fires at the counted minute that brings the count to or past it, and
-    // the count starts again from 0 there. Zero, negative and unreadable intervals never fire,
-    // and the minute count goes on.
+    // the count starts again from 0 there. Zero and negative intervals never fire, and the
+    // minute count goes on. (What a text is worth, "5分" or "abc": test_runtime.)
     void cadence_data()
     {
         QTest::addColumn<QString>("interval");
         QTest::addColumn<int>("seconds");
         QTest::addColumn<QList<int>>("checks");
         QTest::newRow("1") << "1" << 200 << QList<int>{61, 122, 183};
-        QTest::newRow("5分 works as 5") << QStringLiteral("5分") << 310 << QList<int>{305};
         QTest::newRow("1.5 fires at 2") << "1.5" << 250 << QList<int>{122, 244};
         QTest::newRow("0: off") << "0" << 400 << QList<int>{};
-        QTest::newRow("abc: as 0") << "abc" << 400 << QList<int>{};
         QTest::newRow("negative: never") << "-5" << 400 << QList<int>{};
     }
     void cadence()

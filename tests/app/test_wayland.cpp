@@ -4,6 +4,7 @@
 // test_form1_x11's), and the program ends cleanly either way. Each row runs its own compositor
 // in its own runtime folder.
 
+#include "support/TestSupport.h"
 #include "support/WindowManager.h"
 
 #include <QCoreApplication>
@@ -17,22 +18,11 @@ using namespace pelloway::test;
 
 namespace {
 
-void stop(QProcess& p)
-{
-    if (p.state() == QProcess::NotRunning)
-        return;
-    p.terminate();
-    if (!p.waitForFinished(10000)) {
-        p.kill();
-        p.waitForFinished();
-    }
-}
-
 // Stops a process however the test leaves.
 struct StopAtEnd
 {
     QProcess& process;
-    ~StopAtEnd() { stop(process); }
+    ~StopAtEnd() { StopProcess(process, 10000); }
 };
 
 } // namespace
@@ -122,10 +112,10 @@ private slots:
                  "no main window");
         QCOMPARE(program.state(), QProcess::Running);
         QCOMPARE(!main.isEmpty(), x11);
-        stop(program);
+        StopProcess(program, 10000);
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 0);
-        stop(weston);
+        StopProcess(weston, 10000);
     }
 };
 

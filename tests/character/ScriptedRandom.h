@@ -15,15 +15,13 @@ public:
         : m_values(std::move(values)), m_repeat(repeat)
     {}
     void SeedFromClock() override { ++seeds; }
-    // The next scripted value; past the end (without repeat) 0 and a mark in overrun.
+    // The next scripted value; past the end 0 unless the script repeats.
     float Next() override
     {
         ++drawn;
-        if (m_values.empty())
-            return overrun = true, 0.0f;
         if (m_next == m_values.size()) {
-            if (!m_repeat)
-                return overrun = true, 0.0f;
+            if (!m_repeat || m_values.empty())
+                return 0.0f;
             m_next = 0;
         }
         return m_values[m_next++];
@@ -31,7 +29,6 @@ public:
 
     int seeds = 0;
     int drawn = 0;
-    bool overrun = false;
 
 private:
     std::vector<float> m_values;

@@ -219,15 +219,15 @@ private slots:
         QCOMPARE(reply.text[255], '\0');
     }
 
-    void parsesTheSixForms_data()
+    // Each form's verb and alias show in commandSequences and statusReply; here the path's
+    // edges and the blanks between words.
+    void parsesPathsAndBlanks_data()
     {
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<MciCommand::Verb>("verb");
         QTest::addColumn<QByteArray>("alias");
         QTest::addColumn<QByteArray>("path");
         using V = MciCommand::Verb;
-        QTest::newRow("open") << QByteArray("open \"/opt/p/Sound/Kouka.mid\" alias bgm") << V::Open
-                              << QByteArray("bgm") << QByteArray("/opt/p/Sound/Kouka.mid");
         QTest::newRow("open path with blanks") << QByteArray("open \"/a b/c d.mid\" alias bgm") << V::Open
                                                << QByteArray("bgm") << QByteArray("/a b/c d.mid");
         QTest::newRow("open doubled separators")
@@ -235,17 +235,10 @@ private slots:
             << QByteArray("//Sound/Kouka.mid");
         QTest::newRow("open empty path")
             << QByteArray("open \"\" alias x") << V::Open << QByteArray("x") << QByteArray();
-        QTest::newRow("play") << QByteArray("play bgm") << V::Play << QByteArray("bgm") << QByteArray();
-        QTest::newRow("play from 0") << QByteArray("play bgm from 0") << V::PlayFromStart << QByteArray("bgm")
-                                     << QByteArray();
-        QTest::newRow("stop") << QByteArray("stop bgm") << V::Stop << QByteArray("bgm") << QByteArray();
-        QTest::newRow("close") << QByteArray("close bgm") << V::Close << QByteArray("bgm") << QByteArray();
-        QTest::newRow("status") << QByteArray("status bgm mode") << V::StatusMode << QByteArray("bgm")
-                                << QByteArray();
         QTest::newRow("extra blanks")
             << QByteArray("  play\t bgm  ") << V::Play << QByteArray("bgm") << QByteArray();
     }
-    void parsesTheSixForms()
+    void parsesPathsAndBlanks()
     {
         QFETCH(QByteArray, text);
         QFETCH(MciCommand::Verb, verb);

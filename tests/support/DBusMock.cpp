@@ -36,15 +36,8 @@ void dieWithParent(QProcess& process)
 
 void stop(std::unique_ptr<QProcess>& process)
 {
-    if (!process)
-        return;
-    if (process->state() != QProcess::NotRunning) {
-        process->terminate(); // SIGTERM to its PID
-        if (!process->waitForFinished(3000)) {
-            process->kill();
-            process->waitForFinished(3000);
-        }
-    }
+    if (process)
+        StopProcess(*process, 3000);
     process.reset();
 }
 
@@ -67,17 +60,8 @@ DBusMock::~DBusMock()
 
 bool DBusMock::startBus()
 {
-    if (!m_dir.isValid()) {
-        m_error = QStringLiteral("no temporary folder");
-        return false;
-    }
     const QString config = m_dir.filePath(QStringLiteral("bus.conf"));
-    QFile file(config);
-    if (!file.open(QIODevice::WriteOnly)) {
-        m_error = QStringLiteral("cannot write ") + config;
-        return false;
-    }
-    file.write(
+    const QString text =
         QStringLiteral(R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig>
@@ -89,14 +73,14 @@ bool DBusMock::startBus()
     <allow own="*"/>
   </policy>
 </busconfig>
-)")
-            .arg(m_dir.filePath(QStringLiteral("bus")))
-            .toUtf8());
-    file.close();
+)");
+    if (!WriteBytes(config, text.arg(m_dir.filePath(QStringLiteral("bus"))).toUtf8())) {
+        m_error = QStringLiteral("cannot write ") + config;
+        return false;
+    }
 
     m_daemon = std::make_unique<QProcess>();
     dieWithParent(*m_daemon);
-    m_daemon->setProcessChannelMode(QProcess::SeparateChannels);
     m_daemon->setStandardErrorFile(m_dir.filePath(QStringLiteral("daemon.log")));
     m_daemon->start(QStringLiteral("dbus-daemon"),
                     {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),

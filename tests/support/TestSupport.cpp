@@ -13,6 +13,17 @@ QString SourceDir()
     return qEnvironmentVariable("PELLOWAY_SOURCE_DIR");
 }
 
+void StopProcess(QProcess& process, int graceMs)
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(graceMs)) {
+        process.kill();
+        process.waitForFinished();
+    }
+}
+
 AppFolder::AppFolder(bool withDataFolder)
 {
     if (!withDataFolder)

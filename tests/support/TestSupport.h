@@ -1,6 +1,7 @@
 #pragma once
 // Shared test fixtures: a temporary application folder laid out like an installation.
 
+#include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -26,6 +27,9 @@ bool WriteBytes(const QString& path, const QByteArray& bytes);
 
 // The source tree, from PELLOWAY_SOURCE_DIR.
 QString SourceDir();
+
+// Stops a process the test started, by its PID: SIGTERM, then SIGKILL after `graceMs`.
+void StopProcess(QProcess& process, int graceMs = 5000);
 
 // Sends what the process writes to standard error into a temporary file while it lives;
 // take() ends that and returns the bytes.

@@ -1,5 +1,7 @@
 #include "support/WindowManager.h"
 
+#include "support/TestSupport.h"
+
 #include <QMap>
 #include <QRegularExpression>
 #include <QTest>
@@ -62,13 +64,7 @@ WindowManager::WindowManager()
 
 WindowManager::~WindowManager()
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.terminate();
-    if (!m_process.waitForFinished(3000)) {
-        m_process.kill();
-        m_process.waitForFinished();
-    }
+    StopProcess(m_process, 3000);
 }
 
 } // namespace pelloway::test
