@@ -7,8 +7,6 @@
 
 namespace pelloway::test {
 
-inline constexpr int TicksPerSecond = 960;
-
 // A file with one track holding the given events (delta ticks, then the event's bytes),
 // ended by an end-of-track `endDelta` ticks after the last event.
 inline QByteArray MidiFile(const QByteArray& events, quint32 endDelta)
@@ -48,11 +46,6 @@ inline QByteArray PulseTune(int count)
         events.append(char(0));
     }
     return MidiFile(events, 48);
-}
-
-inline int PulseTuneMs(int count)
-{
-    return count * 100;
 }
 
 } // namespace pelloway::test
