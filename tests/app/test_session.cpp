@@ -59,9 +59,8 @@ struct Desk
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
-    std::unique_ptr<QProcess> start(const QStringList& arguments = {}) const
+    QProcessEnvironment environment() const
     {
-        auto p = std::make_unique<QProcess>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("HOME"), dir(QStringLiteral("home")));
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir(QStringLiteral("config")));
@@ -72,7 +71,13 @@ struct Desk
         env.insert(QStringLiteral("PELLOWAY_PROC_ROOT"), dir(QStringLiteral("no-proc")));
         env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"),
                    QStringLiteral("unix:path=") + dir(QStringLiteral("no-bus")));
-        p->setProcessEnvironment(env);
+        return env;
+    }
+
+    std::unique_ptr<QProcess> start(const QStringList& arguments = {}) const
+    {
+        auto p = std::make_unique<QProcess>();
+        p->setProcessEnvironment(environment());
         p->setWorkingDirectory(dir(QStringLiteral("work")));
         p->start(QCoreApplication::applicationDirPath() + QStringLiteral("/pelloway"), arguments);
         return p;
@@ -332,11 +337,8 @@ private slots:
     {
         QFETCH(QString, platform);
         QFETCH(bool, x11);
-        QTemporaryDir root;
-        QDir(root.path()).mkpath(QStringLiteral("run"));
-        QDir(root.path()).mkpath(QStringLiteral("home"));
-        const QString runtime = root.filePath(QStringLiteral("run"));
-        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const Desk desk;
+        const QString runtime = desk.dir(QStringLiteral("run"));
 
         QProcess weston;
         const StopAtEnd westonStops{weston};
@@ -367,17 +369,10 @@ private slots:
 
         QProcess program;
         const StopAtEnd programStops{program};
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+        QProcessEnvironment env = desk.environment();
         env.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wayland-test"));
         env.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
         env.insert(QStringLiteral("DISPLAY"), display);
-        env.insert(QStringLiteral("HOME"), root.filePath(QStringLiteral("home")));
-        env.remove(QStringLiteral("XDG_CONFIG_HOME"));
-        // Kept off the machine's dial-up links, whatever ends the program.
-        env.insert(QStringLiteral("PELLOWAY_PROC_ROOT"), root.filePath(QStringLiteral("no-proc")));
-        env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"),
-                   QStringLiteral("unix:path=") + root.filePath(QStringLiteral("no-bus")));
         env.remove(QStringLiteral("QT_QPA_PLATFORM"));
         if (!platform.isNull())
             env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
@@ -385,7 +380,7 @@ private slots:
                    QStringLiteral("client")); // a Wayland window names itself
         program.setProcessChannelMode(QProcess::MergedChannels);
         program.setProcessEnvironment(env);
-        program.setWorkingDirectory(root.path());
+        program.setWorkingDirectory(desk.dir(QStringLiteral("work")));
         program.start(QCoreApplication::applicationDirPath() + QStringLiteral("/pelloway"), {});
         QVERIFY(program.waitForStarted());
         // The main window appears as an X11 window, or as a Wayland one that names itself.
