@@ -4,8 +4,8 @@
 // listing that waited for the answers would get them and find the three dial-ups.
 
 #include "RasTestConnections.h"
-#include "platform/ras/NetworkManagerDialUp.h"
-#include "platform/ras/SystemRas.h"
+#include "platform/linux/ras/NetworkManagerDialUp.h"
+#include "platform/linux/ras/SystemRas.h"
 
 #include <QElapsedTimer>
 #include <QTest>

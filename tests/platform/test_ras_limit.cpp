@@ -1,6 +1,6 @@
 // The combined hang-up service: the table limit, handles across sources and listings.
 
-#include "platform/ras/SystemRas.h"
+#include "platform/linux/ras/SystemRas.h"
 
 #include <QTest>
 

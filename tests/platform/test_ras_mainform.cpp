@@ -4,9 +4,9 @@
 
 #include "RasTestConnections.h"
 #include "app/MainForm.h"
-#include "platform/ras/NetworkManagerDialUp.h"
-#include "platform/ras/PppdDialUp.h"
-#include "platform/ras/SystemRas.h"
+#include "platform/linux/ras/NetworkManagerDialUp.h"
+#include "platform/linux/ras/PppdDialUp.h"
+#include "platform/linux/ras/SystemRas.h"
 #include "settings/SettingsFiles.h"
 #include "support/FakeProc.h"
 #include "support/RecordingServices.h"

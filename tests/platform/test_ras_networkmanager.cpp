@@ -2,8 +2,8 @@
 // serves it on a private bus.
 
 #include "RasTestConnections.h"
-#include "platform/ras/NetworkManagerDialUp.h"
-#include "platform/ras/SystemRas.h"
+#include "platform/linux/ras/NetworkManagerDialUp.h"
+#include "platform/linux/ras/SystemRas.h"
 
 #include <QTest>
 

@@ -3,8 +3,8 @@
 
 #include "ShortTune.h"
 #include "WavLevels.h"
-#include "platform/mci/FluidSynthMci.h"
-#include "platform/mci/MciCommand.h"
+#include "platform/linux/mci/FluidSynthMci.h"
+#include "platform/linux/mci/MciCommand.h"
 #include "support/TestSupport.h"
 
 #include <QElapsedTimer>
