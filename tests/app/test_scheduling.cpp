@@ -2,10 +2,10 @@
 // and the banner, driven by calling the handlers (no waiting), with a mail library that
 // only counts connections. Also: the interval survives the end of the program.
 
-#include "app/EndingSignals.h"
 #include "app/MainForm.h"
 #include "mail/CheckCycle.h"
 #include "platform/BannerStrip.h"
+#include "platform/EndingSignals.h"
 #include "platform/Mci.h"
 #include "platform/Ras.h"
 #include "platform/Twips.h"

@@ -1,4 +1,4 @@
-#include "app/EndingSignals.h"
+#include "platform/EndingSignals.h"
 
 #include <QSocketNotifier>
 #include <cerrno>
