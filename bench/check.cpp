@@ -9,7 +9,7 @@
 #include "mail/CheckHost.h"
 #include "mail/NMailLibrary.h"
 #include "mail/Wait.h"
-#include "platform/pop3/Pop3Client.h"
+#include "platform/linux/pop3/Pop3Client.h"
 #include "settings/SettingsFiles.h"
 #include "settings/SharedValues.h"
 #include "support/Dovecot.h"

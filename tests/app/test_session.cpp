@@ -2,7 +2,7 @@
 // command line, the folders it keeps its files in; the one-copy rendezvous; and how an ending
 // signal reaches it.
 
-#include "app/EndingSignals.h"
+#include "platform/EndingSignals.h"
 #include "app/SingleInstance.h"
 #include "app/StartUp.h"
 #include "support/TestSupport.h"

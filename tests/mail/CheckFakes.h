@@ -4,9 +4,9 @@
 // library calls, host calls, boxes and reports together.
 
 #include "mail/CheckHost.h"
-#include "mail/Pop3Library.h"
 #include "platform/Ansi.h"
 #include "platform/Notifications.h"
+#include "platform/Pop3Library.h"
 
 #include <QByteArray>
 #include <QStringList>

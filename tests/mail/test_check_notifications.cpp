@@ -5,7 +5,7 @@
 #include "DovecotRig.h"
 #include "mail/CheckCycle.h"
 #include "mail/NMailLibrary.h"
-#include "platform/notify/DesktopNotifications.h"
+#include "platform/linux/notify/DesktopNotifications.h"
 #include "settings/SettingsFiles.h"
 #include "settings/SharedValues.h"
 #include "support/DBusMock.h"

@@ -1,8 +1,8 @@
 // The POP3 client against a private Dovecot: logins, TLS, certificate checks, counts,
 // sizes, contents, pipelining and that nothing is deleted.
 
-#include "platform/pop3/MessageHeaders.h"
-#include "platform/pop3/Pop3Client.h"
+#include "platform/linux/pop3/MessageHeaders.h"
+#include "platform/linux/pop3/Pop3Client.h"
 #include "support/Dovecot.h"
 #include "support/ScriptedPop3Server.h"
 

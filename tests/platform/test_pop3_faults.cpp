@@ -1,7 +1,7 @@
 // The POP3 client against a scripted server that misbehaves in the ways a real one will
 // not: every fault ends the call with an error and a reason, never a crash or a hang.
 
-#include "platform/pop3/Pop3Client.h"
+#include "platform/linux/pop3/Pop3Client.h"
 #include "support/ScriptedPop3Server.h"
 
 #include <QSemaphore>

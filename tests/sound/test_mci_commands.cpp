@@ -2,9 +2,9 @@
 // the status reply, over a fake device that logs what it is asked to do.
 
 #include "ShortTune.h"
-#include "platform/mci/MciCommand.h"
-#include "platform/mci/MidiFile.h"
-#include "platform/mci/SequencerMci.h"
+#include "platform/linux/mci/MciCommand.h"
+#include "platform/linux/mci/MidiFile.h"
+#include "platform/linux/mci/SequencerMci.h"
 
 #include <QStringList>
 #include <QTest>

@@ -4,8 +4,8 @@
 // services elsewhere.
 
 #include "character/CharacterWindow.h"
-#include "mail/Pop3Library.h"
 #include "platform/Mci.h"
+#include "platform/Pop3Library.h"
 #include "platform/Ras.h"
 #include "platform/WindowStacking.h"
 
