@@ -7,11 +7,11 @@
 //   bench-newonly <bench-pop3-proxy>
 
 #include "mail/CheckCycle.h"
-#include "mail/CheckHost.h"
 #include "mail/NMailLibrary.h"
 #include "settings/SettingsFiles.h"
 #include "settings/SharedValues.h"
 #include "support/Dovecot.h"
+#include "support/RecordingServices.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
@@ -30,19 +30,6 @@ namespace {
 constexpr int Messages = 402;
 constexpr int MessageSize = 100 * 1024;
 constexpr qint64 TargetBytes = 64 * 1024;
-
-class Host final : public CheckHost
-{
-public:
-    int newMailOnly = 0;
-    void ShowPicture(const QString&) override {}
-    void SetAccountFields(const QString&, const QString&) override {}
-    void ShowIdPassForm() override {}
-    int HangUpChoice() override { return 0; }
-    int NewMailOnlyChoice() override { return newMailOnly; }
-    void HangUp() override {}
-    void ShowCharacterWindow() override {}
-};
 
 // The real library, with what each connection moved and how long it lived.
 class MeasuredLibrary final : public NMailLibrary
@@ -122,7 +109,8 @@ int main(int argc, char** argv)
     files.StoreAccount(QString::fromLatin1(server.user()), QString::fromLatin1(server.password()), true);
     SharedValues values;
     MeasuredLibrary library;
-    Host host;
+    test::CallLog log;
+    test::RecordingCheckHost host(log);
     CheckCycle cycle(library, files, values, host);
     QString reported;
     cycle.wait = [&](int) { reported = cycle.msgForm().loadedForm()->Text2->text(); };
@@ -133,7 +121,7 @@ int main(int argc, char** argv)
     // Off: every message counts and is retrieved. On: the first check remembers all 402,
     // the measured ones find nothing new.
     const auto measure = [&](int newMailOnly, const QString& server, int rounds, Figures& figures) {
-        host.newMailOnly = newMailOnly;
+        host.newMailOnlyChoice = newMailOnly;
         values.PopServer = server;
         for (int round = 0; round < rounds; ++round) {
             cycle.CheckNewMail();
@@ -153,7 +141,7 @@ int main(int argc, char** argv)
     const QString far = QStringLiteral("plain://127.0.0.1:%1").arg(proxyPort);
     // The remembered ids are kept by server name: each name's first check remembers the 402.
     const auto prime = [&](const QString& server) {
-        host.newMailOnly = 1;
+        host.newMailOnlyChoice = 1;
         values.PopServer = server;
         cycle.CheckNewMail();
         const bool primed = failures.isEmpty() && reported == QString::number(Messages);
