@@ -115,8 +115,6 @@ std::map<QByteArray, Fault> Faults()
         QStringLiteral("サーバーが接続を受け付けませんでした。(-ERR [SYS/TEMP] too busy)")};
     faults["closed before the greeting"] = {[](Peer& p) { p.close(); }, false, At::Connect, Pop3Error::Closed,
                                             QStringLiteral("サーバーとの接続が切れました。")};
-    faults["garbage greeting"] = {[](Peer& p) { p.send("SSH-2.0-OpenSSH_9.2\r\n"); }, false, At::Connect,
-                                  Pop3Error::Protocol, QStringLiteral("サーバーの応答が正しくありません。(")};
     faults["TLS handshake with a plain server"] = {[](Peer& p) { p.send(Greeting); }, true, At::Connect,
                                                    Pop3Error::Certificate,
                                                    QStringLiteral("暗号化通信を開始できませんでした。")};
