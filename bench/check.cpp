@@ -5,6 +5,7 @@
 //  - the CPU the one-second report wait spends (limit: 5 % of a core).
 // Against a private Dovecot on loopback, started and stopped here.
 
+#include "MeasuredLibrary.h"
 #include "mail/CheckCycle.h"
 #include "mail/NMailLibrary.h"
 #include "mail/Wait.h"
@@ -23,34 +24,13 @@
 #include <vector>
 
 using namespace pelloway;
+using pelloway::bench::MeasuredLibrary;
 
 namespace {
 
 constexpr int Messages = 1000;
 constexpr int MessageSize = 4096;
 constexpr int Rounds = 11;
-
-// The real library, timing the exchange from connect to close.
-class TimedLibrary final : public NMailLibrary
-{
-public:
-    double exchangeMs = 0;
-
-    int NMailPop3Connect(const QByteArray& server) override
-    {
-        m_timer.start();
-        return NMailLibrary::NMailPop3Connect(server);
-    }
-    int NMailPop3Close(int handle) override
-    {
-        const int result = NMailLibrary::NMailPop3Close(handle);
-        exchangeMs = double(m_timer.nsecsElapsed()) / 1e6;
-        return result;
-    }
-
-private:
-    QElapsedTimer m_timer;
-};
 
 double median(std::vector<double> v)
 {
@@ -84,7 +64,7 @@ int main(int argc, char** argv)
     files.StoreAccount(QString::fromLatin1(server.user()), QString::fromLatin1(server.password()), true);
     SharedValues values;
     values.PopServer = server.plainServer();
-    TimedLibrary library;
+    MeasuredLibrary library;
     test::CallLog log;
     test::RecordingCheckHost host(log);
     CheckCycle cycle(library, files, values, host);

@@ -6,6 +6,7 @@
 //
 //   bench-newonly <bench-pop3-proxy>
 
+#include "MeasuredLibrary.h"
 #include "mail/CheckCycle.h"
 #include "mail/NMailLibrary.h"
 #include "settings/SettingsFiles.h"
@@ -24,40 +25,13 @@
 #include <vector>
 
 using namespace pelloway;
+using pelloway::bench::MeasuredLibrary;
 
 namespace {
 
 constexpr int Messages = 402;
 constexpr int MessageSize = 100 * 1024;
 constexpr qint64 TargetBytes = 64 * 1024;
-
-// The real library, with what each connection moved and how long it lived.
-class MeasuredLibrary final : public NMailLibrary
-{
-public:
-    qint64 bytesIn = 0;
-    qint64 bytesOut = 0;
-    double exchangeMs = 0;
-
-    int NMailPop3Connect(const QByteArray& server) override
-    {
-        m_timer.start();
-        return NMailLibrary::NMailPop3Connect(server);
-    }
-    int NMailPop3Close(int handle) override
-    {
-        if (const pop3::Pop3Client* client = Client(handle)) {
-            bytesIn = client->BytesReceived();
-            bytesOut = client->BytesSent();
-        }
-        const int result = NMailLibrary::NMailPop3Close(handle);
-        exchangeMs = double(m_timer.nsecsElapsed()) / 1e6;
-        return result;
-    }
-
-private:
-    QElapsedTimer m_timer;
-};
 
 struct Figures
 {
