@@ -164,27 +164,21 @@ std::map<QByteArray, Fault> Faults()
         QStringLiteral("メールボックスの状態を取得できませんでした。(-ERR [IN-USE] locked)"),
         {"CAPA", "USER", "PASS", "STAT", "QUIT"}};
     faults["closed in mid-message"] = {[](Peer& p) {
-                                           Hello(p);
-                                           Login(p, {100});
-                                           p.expect("RETR 1");
+                                           UpToRetr(p, 100);
                                            p.send("+OK\r\nSubject: cut\r\n\r\nhalf a li");
                                            p.close();
                                        },
                                        false, At::Fetch, Pop3Error::Closed,
                                        QStringLiteral("サーバーとの接続が切れました。")};
     faults["stall in mid-message"] = {[](Peer& p) {
-                                          Hello(p);
-                                          Login(p, {100});
-                                          p.expect("RETR 1");
+                                          UpToRetr(p, 100);
                                           p.send("+OK\r\nSubject: slow\r\n");
                                           p.waitForClose();
                                       },
                                       false, At::Fetch, Pop3Error::Timeout,
                                       QStringLiteral("サーバーの応答が時間切れになりました。")};
     faults["garbage for RETR"] = {[](Peer& p) {
-                                      Hello(p);
-                                      Login(p, {100});
-                                      p.expect("RETR 1");
+                                      UpToRetr(p, 100);
                                       p.send("<html>\r\n");
                                       p.waitForClose(5000);
                                   },

@@ -1,6 +1,5 @@
 #include "support/Dovecot.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QTcpServer>

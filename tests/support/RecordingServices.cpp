@@ -15,7 +15,8 @@ void WriteText(std::span<char> buffer, QByteArrayView text)
     if (buffer.empty())
         return;
     const size_t n = std::min(size_t(text.size()), buffer.size() - 1);
-    std::memcpy(buffer.data(), text.data(), n);
+    if (n > 0)
+        std::memcpy(buffer.data(), text.data(), n);
     buffer[n] = '\0';
 }
 
