@@ -1,6 +1,5 @@
 #include "support/Dovecot.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QTcpServer>
@@ -48,9 +47,9 @@ bool Write(const QString& path, const QByteArray& bytes)
 
 } // namespace
 
-Dovecot::Dovecot(Tls tls, Commands commands) : m_tls(tls)
+Dovecot::Dovecot(Tls tls) : m_tls(tls)
 {
-    m_running = start(commands);
+    m_running = start();
 }
 
 Dovecot::~Dovecot()
@@ -67,13 +66,6 @@ void Dovecot::stop()
             m_process.waitForFinished(5000);
         }
     }
-}
-
-bool Dovecot::restart()
-{
-    stop();
-    m_running = (m_tls == Tls::Off || makeCertificates()) && launch(false);
-    return m_running;
 }
 
 QString Dovecot::plainServer() const
@@ -137,36 +129,6 @@ bool Dovecot::makeCertificates()
         m_error = QStringLiteral("openssl failed: ") + output;
         return false;
     }
-    if (m_tls == Tls::Expired) {
-        // Only "openssl ca" sets dates in the past: a throw-away CA database for one signature.
-        const QString ca = dir + QStringLiteral("expired/");
-        QDir().mkpath(ca);
-        if (Write(ca + QStringLiteral("index.txt"), {}) && Write(ca + QStringLiteral("serial"), "01\n") &&
-            Write(ca + QStringLiteral("ca.cnf"),
-                  "[ca]\ndefault_ca = d\n[d]\ndatabase = " + QFile::encodeName(ca) +
-                      "index.txt\nnew_certs_dir = " + QFile::encodeName(ca) +
-                      "\nserial = " + QFile::encodeName(ca) +
-                      "serial\ndefault_md = sha256\npolicy = p\ncopy_extensions = copy\n"
-                      "[p]\ncommonName = supplied\n") &&
-            Run(QStringLiteral("openssl"),
-                QStringList{QStringLiteral("req")} + ec +
-                    QStringList{QStringLiteral("-keyout"), dir + QStringLiteral("server.key"),
-                                QStringLiteral("-out"), ca + QStringLiteral("server.csr"),
-                                QStringLiteral("-subj"), QStringLiteral("/CN=localhost"),
-                                QStringLiteral("-addext"), QStringLiteral("subjectAltName=DNS:localhost")},
-                &output) &&
-            Run(QStringLiteral("openssl"),
-                {QStringLiteral("ca"), QStringLiteral("-batch"), QStringLiteral("-config"),
-                 ca + QStringLiteral("ca.cnf"), QStringLiteral("-selfsign"), QStringLiteral("-keyfile"),
-                 dir + QStringLiteral("server.key"), QStringLiteral("-in"), ca + QStringLiteral("server.csr"),
-                 QStringLiteral("-out"), dir + QStringLiteral("server.pem"), QStringLiteral("-startdate"),
-                 QStringLiteral("20200101000000Z"), QStringLiteral("-enddate"),
-                 QStringLiteral("20200102000000Z"), QStringLiteral("-notext")},
-                &output))
-            return true;
-        m_error = QStringLiteral("openssl failed: ") + output;
-        return false;
-    }
     if (!Run(QStringLiteral("openssl"),
              QStringList{QStringLiteral("req"), QStringLiteral("-x509")} + ec +
                  QStringList{QStringLiteral("-keyout"), dir + QStringLiteral("ca.key"),
@@ -197,7 +159,7 @@ bool Dovecot::makeCertificates()
     return true;
 }
 
-bool Dovecot::start(Commands commands)
+bool Dovecot::start()
 {
     if (!m_dir.isValid()) {
         m_error = QStringLiteral("no temporary folder");
@@ -241,23 +203,12 @@ bool Dovecot::start(Commands commands)
         }
     }
 
-    if (commands == Commands::Recorded) {
-        // The session processes run as the mail user: the folder is theirs to write.
-        QDir(dir).mkpath(QStringLiteral("rawlog"));
-        const QByteArray raw = QFile::encodeName(rawlogDir());
-        if ((root && ::chown(raw.constData(), m_uid, m_gid) != 0) || ::chmod(raw.constData(), 0700) != 0) {
-            m_error = QStringLiteral("cannot prepare the raw log folder");
-            return false;
-        }
-        m_extra += "rawlog_dir = " + raw + "\n";
-    }
-
     if (m_tls != Tls::Off && !makeCertificates())
         return false;
     // A free port may be taken by another test's server before Dovecot binds it; then this
     // one stops at once, and the greeting on the port is not ours: try again on others.
     for (int attempt = 0; attempt < 5; ++attempt) {
-        if (launch(true))
+        if (launch())
             return true;
         if (m_process.state() != QProcess::NotRunning) {
             m_process.kill();
@@ -267,15 +218,13 @@ bool Dovecot::start(Commands commands)
     return false;
 }
 
-bool Dovecot::launch(bool newPorts)
+bool Dovecot::launch()
 {
     const bool withTls = m_tls != Tls::Off;
-    if (newPorts) {
-        m_plainPort = FreePort();
-        m_tlsPort = withTls ? FreePort() : 0;
-        while (withTls && m_tlsPort == m_plainPort)
-            m_tlsPort = FreePort();
-    }
+    m_plainPort = FreePort();
+    m_tlsPort = withTls ? FreePort() : 0;
+    while (withTls && m_tlsPort == m_plainPort)
+        m_tlsPort = FreePort();
 
     const QString dir = m_dir.path();
     const QByteArray d = QFile::encodeName(dir);
@@ -405,45 +354,6 @@ void Dovecot::clearMailbox()
         for (const QString& name : folder.entryList(QDir::Files))
             folder.remove(name);
     }
-}
-
-QString Dovecot::rawlogDir() const
-{
-    return m_dir.filePath(QStringLiteral("rawlog"));
-}
-
-bool Dovecot::removeMessage(int k)
-{
-    QDir folder(maildir() + QStringLiteral("/cur"));
-    const QStringList names = folder.entryList(QDir::Files, QDir::Name);
-    if (k < 1 || k > names.size() || !folder.remove(names[k - 1]))
-        return false;
-    --m_inMailbox;
-    return true;
-}
-
-QList<QByteArray> Dovecot::commands() const
-{
-    QList<QByteArray> lines;
-    QDir folder(rawlogDir());
-    // Oldest first: a session's file is last written when it ends.
-    for (const QString& name :
-         folder.entryList({QStringLiteral("*.in")}, QDir::Files, QDir::Time | QDir::Reversed)) {
-        QFile file(folder.filePath(name));
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        for (QByteArray line : file.readAll().split('\n')) {
-            if (line.endsWith('\r'))
-                line.chop(1);
-            // Each line starts with the time it arrived: "<seconds>.<micro> ".
-            const qsizetype space = line.indexOf(' ');
-            if (space > 0 && line.first(space).count('.') == 1)
-                line.remove(0, space + 1);
-            if (!line.isEmpty())
-                lines.append(line);
-        }
-    }
-    return lines;
 }
 
 int Dovecot::messageFiles() const

@@ -10,8 +10,7 @@
 // certificate (for "localhost") made with openssl, the maildir, the log. Ports are picked
 // free on 127.0.0.1. The plain listener offers STLS and a second listener speaks TLS from
 // the start, unless constructed with Tls::Off (then `ssl = no`: plain POP3 only). With
-// Tls::SelfSigned the certificate (for "localhost") signs itself and no CA is made; with
-// Tls::Expired it does so too, and expired long ago. The
+// Tls::SelfSigned the certificate (for "localhost") signs itself and no CA is made. The
 // greeting carries an APOP timestamp; one user, user() / password(). Works as root (mail
 // stored as nobody) and as a normal user. The destructor stops Dovecot by its PID and
 // removes the folder; a test process that is killed takes its Dovecot along.
@@ -33,18 +32,9 @@ public:
         On,
         Off,
         SelfSigned,
-        Expired, // self-signed, and valid only for a day in 2020
     };
 
-    // With Commands::Recorded every session's commands after the login are written to a
-    // raw log in the folder (Dovecot's rawlog_dir); commands() reads them.
-    enum class Commands
-    {
-        Unrecorded,
-        Recorded,
-    };
-
-    explicit Dovecot(Tls tls = Tls::On, Commands commands = Commands::Unrecorded);
+    explicit Dovecot(Tls tls = Tls::On);
     ~Dovecot();
     Dovecot(const Dovecot&) = delete;
     Dovecot& operator=(const Dovecot&) = delete;
@@ -70,10 +60,6 @@ public:
     // The server's own certificate.
     QSslCertificate serverCertificate() const;
 
-    // Stops the server and starts it again on the same ports; with TLS, with a new
-    // certificate (and key). False when it does not come back.
-    bool restart();
-
     // Stores one message (LF or CRLF line ends) after those already there.
     void addMessage(const QByteArray& message);
     // Stores `count` messages of `size` bytes each (CRLF counted), made by MakeMessage and
@@ -81,11 +67,6 @@ public:
     void addMessages(int count, int size);
     // Removes every message.
     void clearMailbox();
-    // Removes the message at place k (1-based) of the mailbox, as another mail program would.
-    bool removeMessage(int k);
-    // With Commands::Recorded: the command lines sent after the login, session by session in
-    // the order the sessions ended.
-    QList<QByteArray> commands() const;
     // The message files in the maildir.
     int messageFiles() const;
 
@@ -97,17 +78,16 @@ public:
     QString log() const;
 
 private:
-    bool start(Commands commands);
-    bool launch(bool newPorts);
+    bool start();
+    bool launch();
     void stop();
-    QString rawlogDir() const;
     bool makeCertificates();
     bool waitForGreeting();
     QString maildir() const;
 
     QTemporaryDir m_dir;
     Tls m_tls = Tls::On;
-    QByteArray m_extra; // configuration lines for a normal user and for the raw log
+    QByteArray m_extra; // configuration lines for a normal user
     QProcess m_process;
     bool m_running = false;
     QString m_error;
