@@ -25,7 +25,7 @@ define configure
 endef
 
 .PHONY: all deps deps-demo deps-test configure configure-test build build-test run test test-asan demo \
-        install format bench bench-pop3 clean
+        install format format-check bench bench-pop3 clean
 
 all: build
 
@@ -70,7 +70,11 @@ install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
 format:
-	clang-format -i $$(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'fuzz/*.cpp' 'scripts/*.cpp' 'tools/*.cpp' 'tools/*.h')
+	scripts/check-format --fix
+
+# What `make test` checks too (its "format" test): every tracked source as .clang-format has it.
+format-check:
+	scripts/check-format
 
 # One after another, so that nothing else of the build runs beside a benchmark.
 bench: configure-test
