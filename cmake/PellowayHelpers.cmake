@@ -38,9 +38,12 @@ function(pelloway_program_files target dir)
     add_custom_target(${target} ALL DEPENDS ${outputs} ${ARGN})
 endfunction()
 
-# What every test process gets besides its platform: the locale, the sanitizers' settings
-# and the source tree.
-set(PELLOWAY_TEST_ENV "LC_ALL=C.UTF-8" "ASAN_OPTIONS=detect_leaks=0" "UBSAN_OPTIONS=print_stacktrace=1"
+# What every test process gets besides its platform: the locale, the source tree, and in the
+# sanitizer build leak checking, with the suppressions of what the libraries below us keep
+# by themselves (tests/support/lsan.supp). The programs a test starts inherit it.
+set(PELLOWAY_TEST_ENV "LC_ALL=C.UTF-8" "UBSAN_OPTIONS=print_stacktrace=1"
+    "ASAN_OPTIONS=detect_leaks=1"
+    "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/support/lsan.supp:print_suppressions=0"
     "PELLOWAY_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
 
 # The folder the test executables are built into, away from the program folder, with the
