@@ -63,7 +63,6 @@ test-asan: deps-test
 	cd $(ASAN_BUILD) && $(CTEST)
 
 demo: deps-demo build
-	cmake --build $(BUILD) -j $(JOBS) --target pelloway-demo-mailbox
 	scripts/demo $(BUILD)
 
 install: build
