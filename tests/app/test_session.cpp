@@ -2,9 +2,9 @@
 // command line, the folders it keeps its files in; the one-copy rendezvous; and how an ending
 // signal reaches it.
 
-#include "platform/EndingSignals.h"
 #include "app/SingleInstance.h"
 #include "app/StartUp.h"
+#include "platform/EndingSignals.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
