@@ -5,14 +5,15 @@
 //  - the CPU the one-second report wait spends (limit: 5 % of a core).
 // Against a private Dovecot on loopback, started and stopped here.
 
+#include "MeasuredLibrary.h"
 #include "mail/CheckCycle.h"
-#include "mail/CheckHost.h"
 #include "mail/NMailLibrary.h"
 #include "mail/Wait.h"
-#include "platform/pop3/Pop3Client.h"
+#include "platform/linux/pop3/Pop3Client.h"
 #include "settings/SettingsFiles.h"
 #include "settings/SharedValues.h"
 #include "support/Dovecot.h"
+#include "support/RecordingServices.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
@@ -23,97 +24,13 @@
 #include <vector>
 
 using namespace pelloway;
+using pelloway::bench::MeasuredLibrary;
 
 namespace {
 
 constexpr int Messages = 1000;
 constexpr int MessageSize = 4096;
 constexpr int Rounds = 11;
-
-class QuietHost final : public CheckHost
-{
-public:
-    int reported = -1;
-    void ShowPicture(const QString&) override {}
-    void SetAccountFields(const QString&, const QString&) override {}
-    void ShowIdPassForm() override {}
-    int HangUpChoice() override { return 0; }
-    void HangUp() override {}
-    void ShowCharacterWindow() override {}
-};
-
-// Passes every call on to the real library and times the exchange from connect to close.
-class TimedLibrary final : public Pop3Library
-{
-public:
-    explicit TimedLibrary(Pop3Library& inner) : m_inner(inner) {}
-    double exchangeMs = 0;
-
-    int NMailInitializeWinSock() override { return m_inner.NMailInitializeWinSock(); }
-    int NMailSetOption(int option, int value) override { return m_inner.NMailSetOption(option, value); }
-    int NMailPop3Connect(const QByteArray& server) override
-    {
-        m_timer.start();
-        return m_inner.NMailPop3Connect(server);
-    }
-    int NMailPop3Authenticate(int handle, const QByteArray& id, const QByteArray& password,
-                              bool apop) override
-    {
-        return m_inner.NMailPop3Authenticate(handle, id, password, apop);
-    }
-    int NMailPop3GetMailStatus(int handle, int mailNo, std::span<char> subject, std::span<char> from,
-                               std::span<char> date, std::span<char> header, int flag) override
-    {
-        return m_inner.NMailPop3GetMailStatus(handle, mailNo, subject, from, date, header, flag);
-    }
-    int NMailPop3GetMailSize(int handle, int mailNo) override
-    {
-        return m_inner.NMailPop3GetMailSize(handle, mailNo);
-    }
-    int NMailPop3GetMail(int handle, int mailNo, std::span<char> subject, std::span<char> from,
-                         std::span<char> date, std::span<char> header, std::span<char> body, int path,
-                         int flag) override
-    {
-        return m_inner.NMailPop3GetMail(handle, mailNo, subject, from, date, header, body, path, flag);
-    }
-    int NMailPop3Close(int handle) override
-    {
-        const int result = m_inner.NMailPop3Close(handle);
-        exchangeMs = double(m_timer.nsecsElapsed()) / 1e6;
-        return result;
-    }
-    int NMailGetMessage(int code, std::span<char> buffer, int& size) override
-    {
-        return m_inner.NMailGetMessage(code, buffer, size);
-    }
-    int NMailEndWinSock() override { return m_inner.NMailEndWinSock(); }
-    int NMailPop3GetUidl(int handle, int mailNo, std::span<char> uidl) override
-    {
-        return m_inner.NMailPop3GetUidl(handle, mailNo, uidl);
-    }
-    int NMailPop3QueueHeaders(int handle, std::span<const int> mailNos) override
-    {
-        return m_inner.NMailPop3QueueHeaders(handle, mailNos);
-    }
-    int NMailPop3GetMailHeader(int handle, int mailNo, std::span<char> subject, std::span<char> from,
-                               std::span<char> date, std::span<char> header) override
-    {
-        return m_inner.NMailPop3GetMailHeader(handle, mailNo, subject, from, date, header);
-    }
-    ConnectFailure LastConnectFailure() const override { return m_inner.LastConnectFailure(); }
-    pop3::CertificateProblem LastCertificateProblem() const override
-    {
-        return m_inner.LastCertificateProblem();
-    }
-    void SetTrustedCertificates(const QHash<QString, QByteArray>& trusted) override
-    {
-        m_inner.SetTrustedCertificates(trusted);
-    }
-
-private:
-    Pop3Library& m_inner;
-    QElapsedTimer m_timer;
-};
 
 double median(std::vector<double> v)
 {
@@ -147,10 +64,10 @@ int main(int argc, char** argv)
     files.StoreAccount(QString::fromLatin1(server.user()), QString::fromLatin1(server.password()), true);
     SharedValues values;
     values.PopServer = server.plainServer();
-    NMailLibrary library;
-    TimedLibrary timed(library);
-    QuietHost host;
-    CheckCycle cycle(timed, files, values, host);
+    MeasuredLibrary library;
+    test::CallLog log;
+    test::RecordingCheckHost host(log);
+    CheckCycle cycle(library, files, values, host);
     QString reported;
     cycle.wait = [&](int) { reported = cycle.msgForm().loadedForm() ? QStringLiteral("shown") : QString(); };
     QStringList failures;
@@ -208,7 +125,7 @@ int main(int argc, char** argv)
         timer.restart();
         cycle.CheckNewMail();
         checkMs.push_back(double(timer.nsecsElapsed()) / 1e6);
-        exchangeMs.push_back(timed.exchangeMs);
+        exchangeMs.push_back(library.exchangeMs);
         if (!failures.isEmpty() || reported.isEmpty()) {
             std::fprintf(stderr, "bench-check: the check failed: %s\n", qPrintable(failures.join(u'\n')));
             return 1;

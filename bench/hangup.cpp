@@ -2,9 +2,9 @@
 // /proc scan for pppd, and the cost of a NetworkManager that is gone, frozen, or silent
 // after listing its connections.
 
-#include "platform/ras/NetworkManagerDialUp.h"
-#include "platform/ras/PppdDialUp.h"
-#include "platform/ras/SystemRas.h"
+#include "platform/linux/ras/NetworkManagerDialUp.h"
+#include "platform/linux/ras/PppdDialUp.h"
+#include "platform/linux/ras/SystemRas.h"
 #include "support/DBusMock.h"
 
 #include <QCoreApplication>

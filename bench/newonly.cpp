@@ -6,12 +6,13 @@
 //
 //   bench-newonly <bench-pop3-proxy>
 
+#include "MeasuredLibrary.h"
 #include "mail/CheckCycle.h"
-#include "mail/CheckHost.h"
 #include "mail/NMailLibrary.h"
 #include "settings/SettingsFiles.h"
 #include "settings/SharedValues.h"
 #include "support/Dovecot.h"
+#include "support/RecordingServices.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
@@ -24,53 +25,13 @@
 #include <vector>
 
 using namespace pelloway;
+using pelloway::bench::MeasuredLibrary;
 
 namespace {
 
 constexpr int Messages = 402;
 constexpr int MessageSize = 100 * 1024;
 constexpr qint64 TargetBytes = 64 * 1024;
-
-class Host final : public CheckHost
-{
-public:
-    int newMailOnly = 0;
-    void ShowPicture(const QString&) override {}
-    void SetAccountFields(const QString&, const QString&) override {}
-    void ShowIdPassForm() override {}
-    int HangUpChoice() override { return 0; }
-    int NewMailOnlyChoice() override { return newMailOnly; }
-    void HangUp() override {}
-    void ShowCharacterWindow() override {}
-};
-
-// The real library, with what each connection moved and how long it lived.
-class MeasuredLibrary final : public NMailLibrary
-{
-public:
-    qint64 bytesIn = 0;
-    qint64 bytesOut = 0;
-    double exchangeMs = 0;
-
-    int NMailPop3Connect(const QByteArray& server) override
-    {
-        m_timer.start();
-        return NMailLibrary::NMailPop3Connect(server);
-    }
-    int NMailPop3Close(int handle) override
-    {
-        if (const pop3::Pop3Client* client = Client(handle)) {
-            bytesIn = client->BytesReceived();
-            bytesOut = client->BytesSent();
-        }
-        const int result = NMailLibrary::NMailPop3Close(handle);
-        exchangeMs = double(m_timer.nsecsElapsed()) / 1e6;
-        return result;
-    }
-
-private:
-    QElapsedTimer m_timer;
-};
 
 struct Figures
 {
@@ -122,7 +83,8 @@ int main(int argc, char** argv)
     files.StoreAccount(QString::fromLatin1(server.user()), QString::fromLatin1(server.password()), true);
     SharedValues values;
     MeasuredLibrary library;
-    Host host;
+    test::CallLog log;
+    test::RecordingCheckHost host(log);
     CheckCycle cycle(library, files, values, host);
     QString reported;
     cycle.wait = [&](int) { reported = cycle.msgForm().loadedForm()->Text2->text(); };
@@ -133,7 +95,7 @@ int main(int argc, char** argv)
     // Off: every message counts and is retrieved. On: the first check remembers all 402,
     // the measured ones find nothing new.
     const auto measure = [&](int newMailOnly, const QString& server, int rounds, Figures& figures) {
-        host.newMailOnly = newMailOnly;
+        host.newMailOnlyChoice = newMailOnly;
         values.PopServer = server;
         for (int round = 0; round < rounds; ++round) {
             cycle.CheckNewMail();
@@ -153,7 +115,7 @@ int main(int argc, char** argv)
     const QString far = QStringLiteral("plain://127.0.0.1:%1").arg(proxyPort);
     // The remembered ids are kept by server name: each name's first check remembers the 402.
     const auto prime = [&](const QString& server) {
-        host.newMailOnly = 1;
+        host.newMailOnlyChoice = 1;
         values.PopServer = server;
         cycle.CheckNewMail();
         const bool primed = failures.isEmpty() && reported == QString::number(Messages);

@@ -6,7 +6,7 @@
 
 #include "app/MainForm.h"
 #include "platform/Ras.h"
-#include "platform/mci/FluidSynthMci.h"
+#include "platform/linux/mci/FluidSynthMci.h"
 #include "settings/SettingsFiles.h"
 #include "support/StandIns.h"
 

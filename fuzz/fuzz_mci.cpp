@@ -2,8 +2,8 @@
 // their state. Every command must answer with 0 or an error code, a status reply must stay
 // inside its buffer and end with a NUL, and a parsed command must name a non-empty alias.
 
-#include "platform/mci/MciCommand.h"
-#include "platform/mci/SequencerMci.h"
+#include "platform/linux/mci/MciCommand.h"
+#include "platform/linux/mci/SequencerMci.h"
 
 #include <array>
 #include <cstdlib>

@@ -7,8 +7,8 @@
 // Input: byte 0 picks single- or multi-line reading and the content limit, byte 1 the
 // piece size; the rest is the server's stream.
 
-#include "platform/pop3/MessageHeaders.h"
-#include "platform/pop3/Pop3ResponseReader.h"
+#include "platform/linux/pop3/MessageHeaders.h"
+#include "platform/linux/pop3/Pop3ResponseReader.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -3,12 +3,6 @@
 #include "app/MainForm.h"
 #include "character/Form1Window.h"
 #include "mail/CheckCycle.h"
-#include "mail/NMailLibrary.h"
-#include "platform/Mci.h"
-#include "platform/mci/FluidSynthMci.h"
-#include "platform/notify/DesktopNotifications.h"
-#include "platform/ras/SystemRas.h"
-#include "platform/x11/X11BannerStrip.h"
 #include "settings/SettingsFiles.h"
 
 #include <QGuiApplication>
@@ -19,9 +13,7 @@
 namespace pelloway {
 
 Program::Program(const ProgramFolders& folders)
-    : m_files(std::make_unique<SettingsFiles>(folders.data, folders.serverFile)),
-      m_pop3(std::make_unique<NMailLibrary>()), m_mci(MakeFluidSynthMci()),
-      m_ras(std::make_unique<SystemRas>())
+    : m_files(std::make_unique<SettingsFiles>(folders.data, folders.serverFile)), m_platform(CreatePlatform())
       // A right click on the bird ends the program the way the main window does, so an open
       // settings dialog's values and queued hang-ups are not lost.
       ,
@@ -30,11 +22,11 @@ Program::Program(const ProgramFolders& folders)
               m_mainForm->EndProgram();
       }))
 {
-    m_mainForm =
-        std::make_unique<MainForm>(*m_files, MainFormServices{*m_pop3, *m_mci, *m_ras, *m_character});
-    m_mainForm->SetBannerStrip(MakeBannerStrip(m_mainForm->Picture5, m_mainForm->Label1));
-    m_notifications = std::make_unique<DesktopNotifications>();
-    m_mainForm->checkCycle().notifications = m_notifications.get();
+    m_mainForm = std::make_unique<MainForm>(*m_files, MainFormServices{*m_platform.pop3, *m_platform.mci,
+                                                                       *m_platform.ras, *m_character,
+                                                                       *m_platform.stacking});
+    m_mainForm->SetBannerStrip(m_platform.bannerStrip(m_mainForm->Picture5, m_mainForm->Label1));
+    m_mainForm->checkCycle().notifications = m_platform.notifications.get();
 }
 
 Program::~Program()
@@ -42,7 +34,7 @@ Program::~Program()
     // The windows go before the services they use.
     m_mainForm.reset();
     m_character.reset();
-    m_notifications.reset();
+    m_platform.notifications.reset();
 }
 
 void Program::Start()

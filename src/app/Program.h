@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/StartUp.h"
+#include "platform/Platform.h"
 
 #include <memory>
 
@@ -8,13 +9,9 @@ namespace pelloway {
 
 class CharacterWindow;
 class MainForm;
-class Mci;
-class Notifications;
-class Pop3Library;
-class Ras;
 class SettingsFiles;
 
-// The composition root: the real services, the settings files and the main window.
+// The composition root: the machine's services, the settings files and the main window.
 class Program
 {
 public:
@@ -28,11 +25,8 @@ public:
 
 private:
     std::unique_ptr<SettingsFiles> m_files;
-    std::unique_ptr<Pop3Library> m_pop3;
-    std::unique_ptr<Mci> m_mci;
-    std::unique_ptr<Ras> m_ras;
+    PlatformServices m_platform;
     std::unique_ptr<CharacterWindow> m_character;
-    std::unique_ptr<Notifications> m_notifications;
     std::unique_ptr<MainForm> m_mainForm;
 };
 

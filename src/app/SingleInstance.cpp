@@ -1,12 +1,13 @@
 #include "app/SingleInstance.h"
 
+#include "platform/Runtime.h"
+
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QStandardPaths>
 #include <QThread>
-#include <unistd.h>
 
 namespace pelloway {
 
@@ -19,7 +20,7 @@ QString baseName(const QString& runtimeFolder, const QString& key)
 {
     const QByteArray digest =
         QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
-    return runtimeFolder + QStringLiteral("/pelloway-%1-%2").arg(::getuid()).arg(QString::fromLatin1(digest));
+    return runtimeFolder + QStringLiteral("/pelloway-%1-%2").arg(UserId()).arg(QString::fromLatin1(digest));
 }
 
 } // namespace

@@ -13,4 +13,13 @@ public:
     virtual void Unload() = 0;
 };
 
+// A character window that is never seen.
+class HiddenCharacterWindow final : public CharacterWindow
+{
+public:
+    void Show() override {}
+    void Hide() override {}
+    void Unload() override {}
+};
+
 } // namespace pelloway

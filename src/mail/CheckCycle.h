@@ -2,7 +2,7 @@
 
 #include "mail/MsgForm.h"
 #include "platform/Form.h"
-#include "platform/pop3/TlsTrust.h"
+#include "platform/TlsTrust.h"
 
 #include <QString>
 #include <functional>

@@ -1,7 +1,7 @@
 #include "mail/NMailLibrary.h"
 
 #include "platform/Ansi.h"
-#include "platform/pop3/MessageHeaders.h"
+#include "platform/linux/pop3/MessageHeaders.h"
 
 #include <algorithm>
 #include <climits>

@@ -14,9 +14,9 @@
 // the buffer's size with the NUL. One message is held at a time. GetUidl answers from the
 // server's UIDL listing, GetMailHeader writes the same four texts from "TOP k 0".
 
-#include "mail/Pop3Library.h"
 #include "mail/Pop3Worker.h"
-#include "platform/pop3/Pop3Client.h"
+#include "platform/Pop3Library.h"
+#include "platform/linux/pop3/Pop3Client.h"
 
 #include <QString>
 #include <array>

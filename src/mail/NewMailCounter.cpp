@@ -1,8 +1,8 @@
 #include "mail/NewMailCounter.h"
 
 #include "mail/NMailText.h"
-#include "mail/Pop3Library.h"
 #include "platform/Ansi.h"
+#include "platform/Pop3Library.h"
 
 #include <algorithm>
 

@@ -4,7 +4,7 @@
 // valid and its SHA-256 fingerprint, and whether to trust exactly this certificate for
 // this server from now on.
 
-#include "platform/pop3/TlsTrust.h"
+#include "platform/TlsTrust.h"
 
 #include <QString>
 #include <memory>

@@ -1,4 +1,6 @@
 #pragma once
+// Writing files safely: the settings files are replaced in one step, under a lock on their
+// folder.
 
 #include <QByteArray>
 #include <QString>
@@ -24,5 +26,21 @@ QString LastWriteError();
 // Takes every permission of group and others away from an existing file. True when there
 // were any to take (and they are gone now).
 bool RestrictToOwner(const QString& path);
+
+// Holds an exclusive flock(2) on the file's folder while it lives: every writer of a file in
+// that folder reads, changes and replaces it in turn. The folder, not the file, since each
+// write puts a new file in the old one's place. Scripts take the same lock with flock(1) on
+// the folder. Where the folder cannot be locked the write goes on unlocked.
+class FolderLock
+{
+public:
+    explicit FolderLock(const QString& file);
+    ~FolderLock();
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    int m_fd;
+};
 
 } // namespace pelloway

@@ -6,10 +6,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <climits>
-#include <fcntl.h>
 #include <optional>
-#include <sys/file.h>
-#include <unistd.h>
 #include <vector>
 
 namespace pelloway {
@@ -235,38 +232,6 @@ int GetPrivateProfileIntA(QByteArrayView section, QByteArrayView key, int defaul
         n = -n;
     return int(std::clamp<long long>(n, INT_MIN, INT_MAX));
 }
-
-namespace {
-
-// Holds an exclusive flock(2) on the file's folder: every writer of a file in that folder
-// reads, changes and replaces it in turn. The folder, not the file, since each write puts
-// a new file in the old one's place. Scripts take the same lock with flock(1) on the folder.
-// Where the folder cannot be locked the write goes on unlocked.
-class FolderLock
-{
-public:
-    explicit FolderLock(const QString& file)
-        : m_fd(::open(QFile::encodeName(QFileInfo(file).absolutePath()).constData(),
-                      O_RDONLY | O_DIRECTORY | O_CLOEXEC))
-    {
-        if (m_fd >= 0) {
-            while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
-            }
-        }
-    }
-    ~FolderLock()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd); // releases the lock
-    }
-    FolderLock(const FolderLock&) = delete;
-    FolderLock& operator=(const FolderLock&) = delete;
-
-private:
-    int m_fd;
-};
-
-} // namespace
 
 bool WritePrivateProfileStringA(QByteArrayView section, QByteArrayView key, QByteArrayView value,
                                 const QString& path, FileAccess access)

@@ -18,6 +18,9 @@ double TextValue(const QString& text);
 std::int32_t RoundToInt32(double value);
 std::int16_t RoundToInt16(double value);
 
+// The numeric id of the user the program runs as.
+unsigned UserId();
+
 // The folder that holds the executable, without a trailing separator except at the root.
 QString AppPath();
 

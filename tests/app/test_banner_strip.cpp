@@ -11,7 +11,7 @@
 #include "platform/Mci.h"
 #include "platform/Ras.h"
 #include "platform/Twips.h"
-#include "platform/x11/X11BannerStrip.h"
+#include "platform/linux/x11/X11BannerStrip.h"
 #include "settings/SettingsFiles.h"
 #include "support/BoxAnswerer.h"
 #include "support/StandIns.h"

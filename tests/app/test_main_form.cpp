@@ -8,7 +8,7 @@
 #include "platform/Fonts.h"
 #include "platform/QtTranslations.h"
 #include "platform/Twips.h"
-#include "platform/x11/X11BannerStrip.h"
+#include "platform/linux/x11/X11BannerStrip.h"
 #include "settings/DialogTyping.h"
 #include "settings/IdPassForm.h"
 #include "settings/OptionForm.h"

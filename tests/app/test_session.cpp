@@ -5,9 +5,9 @@
 // and in a Wayland session: a headless Weston with Xwayland, WAYLAND_DISPLAY and
 // XDG_SESSION_TYPE set as a desktop sets them.
 
-#include "app/EndingSignals.h"
 #include "app/SingleInstance.h"
 #include "app/StartUp.h"
+#include "platform/EndingSignals.h"
 #include "support/TestSupport.h"
 #include "support/WindowManager.h"
 

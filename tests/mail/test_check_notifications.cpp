@@ -2,14 +2,14 @@
 // Dovecot, the notification service being python3-dbusmock's notification daemon on a private
 // bus. Who wrote about what, for exactly the new messages, decoded; nothing without a service.
 
-#include "DovecotRig.h"
 #include "mail/CheckCycle.h"
 #include "mail/NMailLibrary.h"
-#include "platform/notify/DesktopNotifications.h"
+#include "platform/linux/notify/DesktopNotifications.h"
 #include "settings/SettingsFiles.h"
 #include "settings/SharedValues.h"
 #include "support/DBusMock.h"
 #include "support/Dovecot.h"
+#include "support/RecordingServices.h"
 #include "support/TestSupport.h"
 
 #include <QDBusConnection>
@@ -107,30 +107,44 @@ private slots:
     }
 
 private:
-    // A check with the new-only choice, notifying through the private bus.
-    struct Checker : Rig
+    // A check with the new-only choice through the real library, notifying through the
+    // private bus.
+    struct Checker
     {
         Checker(const Dovecot& server, const QString& busAddress)
-            : Rig(server),
-              notifications(QDBusConnection::connectToBus(busAddress, QStringLiteral("notifications-test")))
+            : notifications(QDBusConnection::connectToBus(busAddress, QStringLiteral("notifications-test")))
         {
+            library.Options().extraCaCertificates = server.caCertificates();
+            values.PopServer = server.plainServer();
+            files.StoreAccount(QString::fromLatin1(server.user()), QString::fromLatin1(server.password()),
+                               true);
             host.newMailOnlyChoice = 1;
             cycle.notifications = &notifications;
+            cycle.wait = [this](int) {
+                const MsgForm* form = cycle.msgForm().loadedForm();
+                report = form->Text1->text() + u'|' + form->Text2->text();
+            };
+            cycle.failureLine = [this](const QString& line) { failures.append(line); };
         }
         ~Checker() { QDBusConnection::disconnectFromBus(QStringLiteral("notifications-test")); }
         // The report's two texts.
         QString check()
         {
-            log.clear();
+            report.clear();
             cycle.CheckNewMail();
-            for (const QString& entry : log) {
-                if (entry.startsWith(QStringLiteral("report ")))
-                    return entry.section(u' ', 2);
-            }
-            return {};
+            return report;
         }
 
+        AppFolder app;
+        SettingsFiles files{app.path(), app.file(QStringLiteral("vbmail.ini"))};
+        SharedValues values;
+        NMailLibrary library;
+        CallLog log;
+        RecordingCheckHost host{log};
         DesktopNotifications notifications;
+        CheckCycle cycle{library, files, values, host};
+        QString report;
+        QStringList failures;
     };
 
     std::unique_ptr<Dovecot> m_server;

@@ -9,6 +9,7 @@
 #include "settings/IdPassForm.h"
 #include "settings/SetForm.h"
 #include "settings/SettingsFiles.h"
+#include "support/BoxAnswerer.h"
 #include "support/Dovecot.h"
 #include "support/RecordingServices.h"
 #include "support/TestSupport.h"
@@ -16,9 +17,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QTest>
-#include <QTimer>
 #include <memory>
 
 using namespace pelloway;
@@ -56,24 +55,6 @@ struct Program
     RecordingServices services;
     std::unique_ptr<MainForm> form;
     QStringList reports;
-};
-
-// Presses OK on the "エラー" box when it shows, remembering its text.
-struct BoxAnswerer
-{
-    BoxAnswerer()
-    {
-        QObject::connect(&timer, &QTimer::timeout, [this] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box)
-                return;
-            seen.append(box->windowTitle() + u'|' + box->text());
-            box->button(QMessageBox::Ok)->click();
-        });
-        timer.start(20);
-    }
-    QTimer timer;
-    QStringList seen;
 };
 
 } // namespace
@@ -124,7 +105,7 @@ private slots:
         m_server->addMessages(2, 1000);
         Program p(*m_server);
         p.files.StoreAccount(QStringLiteral("pelloway"), QStringLiteral("not it"), true);
-        BoxAnswerer answerer;
+        BoxAnswerer answerer(QMessageBox::Ok);
         p.form->Picture7_Click();
         QCOMPARE(answerer.seen.size(), 1);
         QVERIFY2(answerer.seen[0].startsWith(QStringLiteral("エラー|")) &&
@@ -150,7 +131,7 @@ private slots:
         Program p(*m_server);
         p.form->values().PopServer = form.arg(m_server->plainPort());
         p.files.StoreAccount(QStringLiteral("pelloway"), QStringLiteral("Secret-123"), true);
-        BoxAnswerer answerer;
+        BoxAnswerer answerer(QMessageBox::Ok);
         test::StderrCapture capture;
         p.form->Picture7_Click();
         const QByteArray said = capture.take();
@@ -164,24 +145,6 @@ private slots:
                          !text.contains(QStringLiteral("pelloway:S")),
                      qPrintable(text));
         }
-    }
-
-    // Clicks on the check button during the report's second start no second check.
-    void noSecondCheckDuringTheReport()
-    {
-        m_server->addMessages(1, 1000);
-        Program p(*m_server);
-        int clicks = 0;
-        QTimer again;
-        QObject::connect(&again, &QTimer::timeout, [&] {
-            ++clicks;
-            p.form->Picture7->click();
-        });
-        again.start(100);
-        p.form->Picture7_Click();
-        again.stop();
-        QVERIFY(clicks >= 2);
-        QCOMPARE(p.reports, QStringList({"shown 新着メールが有ります|1"}));
     }
 
 private:

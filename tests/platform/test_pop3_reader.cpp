@@ -1,10 +1,10 @@
 // The parts of the POP3 client that need no socket: reading responses from bytes, server
 // names, header fields and the APOP digest.
 
-#include "platform/pop3/MessageHeaders.h"
-#include "platform/pop3/Pop3Client.h"
-#include "platform/pop3/Pop3ResponseReader.h"
-#include "platform/pop3/ServerAddress.h"
+#include "platform/linux/pop3/MessageHeaders.h"
+#include "platform/linux/pop3/Pop3Client.h"
+#include "platform/linux/pop3/Pop3ResponseReader.h"
+#include "platform/linux/pop3/ServerAddress.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
 // The hang-up walk over the connection table, and the combined hang-up service: the table
 // limit, handles across sources and listings.
 
-#include "platform/ras/SystemRas.h"
+#include "platform/linux/ras/SystemRas.h"
 #include "support/RecordingServices.h"
 
 #include <QTest>

@@ -2,8 +2,8 @@
 // serves it on a private bus. Connections are written "type[:bluetooth type][@state]", e.g.
 // "gsm", "bluetooth:dun", "pppoe@3".
 
-#include "platform/ras/NetworkManagerDialUp.h"
-#include "platform/ras/SystemRas.h"
+#include "platform/linux/ras/NetworkManagerDialUp.h"
+#include "platform/linux/ras/SystemRas.h"
 #include "support/DBusMock.h"
 
 #include <QTest>

@@ -1,6 +1,6 @@
 // pppd links started by hand: which processes count, and that only they get SIGTERM.
 
-#include "platform/ras/PppdDialUp.h"
+#include "platform/linux/ras/PppdDialUp.h"
 #include "support/FakeProc.h"
 #include "support/TestSupport.h"
 

@@ -3,8 +3,8 @@
 // idle one.
 
 #include "ShortTune.h"
-#include "platform/mci/FluidSynthMci.h"
-#include "platform/mci/MciCommand.h"
+#include "platform/linux/mci/FluidSynthMci.h"
+#include "platform/linux/mci/MciCommand.h"
 #include "support/TestSupport.h"
 
 #include <QTemporaryDir>

@@ -5,9 +5,9 @@
 // what it is asked to do.
 
 #include "ShortTune.h"
-#include "platform/mci/MciCommand.h"
-#include "platform/mci/MidiFile.h"
-#include "platform/mci/SequencerMci.h"
+#include "platform/linux/mci/MciCommand.h"
+#include "platform/linux/mci/MidiFile.h"
+#include "platform/linux/mci/SequencerMci.h"
 #include "sound/TuneController.h"
 #include "support/RecordingServices.h"
 

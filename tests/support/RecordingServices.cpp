@@ -1,10 +1,24 @@
 #include "support/RecordingServices.h"
 
+#include "platform/Ansi.h"
+
 #include <QWidget>
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <tuple>
 
 namespace pelloway::test {
+
+void WriteText(std::span<char> buffer, QByteArrayView text)
+{
+    if (buffer.empty())
+        return;
+    const size_t n = std::min(size_t(text.size()), buffer.size() - 1);
+    if (n > 0)
+        std::memcpy(buffer.data(), text.data(), n);
+    buffer[n] = '\0';
+}
 
 QStringList CallLog::with(const QString& prefix) const
 {
@@ -16,96 +30,150 @@ QStringList CallLog::with(const QString& prefix) const
     return out;
 }
 
-namespace {
-
-void writeText(std::span<char> buffer, QByteArrayView text)
+int RecordingPop3::note(const QString& entry, int result)
 {
-    if (buffer.empty())
-        return;
-    const size_t n = std::min(size_t(text.size()), buffer.size() - 1);
-    std::memcpy(buffer.data(), text.data(), n);
-    buffer[n] = '\0';
+    m_log.add(QStringLiteral("pop3:") + entry);
+    return result;
 }
-
-} // namespace
 
 int RecordingPop3::NMailInitializeWinSock()
 {
-    m_log.add(QStringLiteral("pop3:init"));
-    return 0;
+    return note(QStringLiteral("init"), 0);
 }
 
 int RecordingPop3::NMailSetOption(int option, int value)
 {
-    m_log.add(QStringLiteral("pop3:option(%1,%2)").arg(option).arg(value));
-    return 0;
+    return note(QStringLiteral("option(%1,%2)").arg(option).arg(value), 0);
 }
 
 int RecordingPop3::NMailPop3Connect(const QByteArray& server)
 {
-    m_log.add(QStringLiteral("pop3:connect(%1)").arg(QString::fromLatin1(server)));
-    return connectResult;
+    if (m_connects++ > 0 && !laterConnects.isEmpty())
+        std::tie(connectResult, failure) = laterConnects.takeFirst();
+    return note(QStringLiteral("connect(%1)").arg(FromAnsi(server)), connectResult);
 }
 
 int RecordingPop3::NMailPop3Authenticate(int handle, const QByteArray& id, const QByteArray& password,
                                          bool apop)
 {
-    m_log.add(QStringLiteral("pop3:authenticate(%1,%2,%3,%4)")
-                  .arg(handle)
-                  .arg(QString::fromLatin1(id), QString::fromLatin1(password), apop ? u"apop" : u"user"));
-    return authenticateResult;
+    lastId = id;
+    lastPassword = password;
+    return note(QStringLiteral("authenticate(%1,%2,%3,%4)")
+                    .arg(handle)
+                    .arg(FromAnsi(id), FromAnsi(password), apop ? u"apop" : u"user"),
+                authenticateResult);
 }
 
 int RecordingPop3::NMailPop3GetMailStatus(int handle, int mailNo, std::span<char> subject,
                                           std::span<char> from, std::span<char> date, std::span<char> header,
                                           int flag)
 {
-    m_log.add(
-        QStringLiteral("pop3:status(%1,%2,%3,%4)").arg(handle).arg(mailNo).arg(subject.size()).arg(flag));
-    for (auto b : {subject, from, date, header})
-        writeText(b, "field");
-    return 0;
+    const bool sized = std::ranges::all_of(std::array{subject, from, date, header},
+                                           [](std::span<char> b) { return b.size() == TextBufferSize + 1; });
+    return note(QStringLiteral("status(%1,%2,%3)%4")
+                    .arg(handle)
+                    .arg(mailNo)
+                    .arg(flag)
+                    .arg(sized ? QString() : QStringLiteral(" BADSIZE")),
+                failing(mailNo) ? -1 : 0);
 }
 
 int RecordingPop3::NMailPop3GetMailSize(int handle, int mailNo)
 {
-    m_log.add(QStringLiteral("pop3:size(%1,%2)").arg(handle).arg(mailNo));
-    return mailSize;
+    const auto it = sizes.find(mailNo);
+    return note(QStringLiteral("size(%1,%2)").arg(handle).arg(mailNo), failing(mailNo)     ? -1
+                                                                       : it == sizes.end() ? mailSize
+                                                                                           : it->second);
 }
 
-int RecordingPop3::NMailPop3GetMail(int handle, int mailNo, std::span<char> subject, std::span<char> from,
-                                    std::span<char> date, std::span<char> header, std::span<char> body,
-                                    int path, int flag)
+int RecordingPop3::NMailPop3GetMail(int handle, int mailNo, std::span<char>, std::span<char>, std::span<char>,
+                                    std::span<char>, std::span<char> body, int path, int flag)
 {
-    m_log.add(QStringLiteral("pop3:get(%1,%2,%3,%4,%5)")
-                  .arg(handle)
-                  .arg(mailNo)
-                  .arg(body.size())
-                  .arg(path)
-                  .arg(flag));
-    for (auto b : {subject, from, date, header})
-        writeText(b, "field");
-    writeText(body, QByteArray(body.size(), 'b'));
-    return 0;
+    lastBodySize = body.size();
+    return note(
+        QStringLiteral("get(%1,%2,%3,%4,%5)").arg(handle).arg(mailNo).arg(body.size()).arg(path).arg(flag),
+        failing(mailNo) ? -1 : 0);
 }
 
 int RecordingPop3::NMailPop3Close(int handle)
 {
-    m_log.add(QStringLiteral("pop3:close(%1)").arg(handle));
-    return 0;
+    return note(QStringLiteral("close(%1)").arg(handle), 0);
 }
 
 int RecordingPop3::NMailGetMessage(int code, std::span<char> buffer, int& size)
 {
-    m_log.add(QStringLiteral("pop3:message(%1,%2)").arg(code).arg(size));
-    writeText(buffer.first(std::min(buffer.size(), size_t(std::max(size, 0)) + 1)), message);
-    return 0;
+    lastMessageBufferSize = buffer.size();
+    WriteText(buffer.first(std::min(buffer.size(), size_t(std::max(size, 0)))), message);
+    return note(QStringLiteral("message(%1,%2)").arg(code).arg(size), 0);
 }
 
 int RecordingPop3::NMailEndWinSock()
 {
-    m_log.add(QStringLiteral("pop3:end"));
-    return 0;
+    return note(QStringLiteral("end"), 0);
+}
+
+int RecordingPop3::NMailPop3GetUidl(int handle, int mailNo, std::span<char> uidl)
+{
+    const auto it = uids.find(mailNo);
+    const QByteArray id = it == uids.end() ? QByteArray() : it->second;
+    WriteText(uidl, id);
+    // One line per listing, as the server is asked once.
+    if (mailNo == 1 || id.isEmpty())
+        note(QStringLiteral("uidl(%1,%2)").arg(handle).arg(mailNo), 0);
+    return id.isEmpty() ? -1 : int(std::min(std::size_t(id.size()), uidl.size() - 1));
+}
+
+int RecordingPop3::NMailPop3QueueHeaders(int handle, std::span<const int> mailNos)
+{
+    QStringList numbers;
+    for (int k : mailNos)
+        numbers << QString::number(k);
+    return note(QStringLiteral("queue(%1,%2)").arg(handle).arg(numbers.join(u',')), int(mailNos.size()));
+}
+
+int RecordingPop3::NMailPop3GetMailHeader(int handle, int mailNo, std::span<char> subject,
+                                          std::span<char> from, std::span<char> date, std::span<char> header)
+{
+    const auto it = headers.find(mailNo);
+    const bool found = it != headers.end();
+    WriteText(from, ToAnsi(found ? it->second.first : QString()));
+    WriteText(subject, ToAnsi(found ? it->second.second : QString()));
+    WriteText(date, {});
+    WriteText(header, {});
+    return note(QStringLiteral("top(%1,%2)").arg(handle).arg(mailNo), found ? 0 : -1);
+}
+
+pop3::CertificateProblem RecordingPop3::LastCertificateProblem() const
+{
+    return failure == ConnectFailure::Certificate ? problem : pop3::CertificateProblem();
+}
+
+void RecordingPop3::SetTrustedCertificates(const QHash<QString, QByteArray>& trusted)
+{
+    QStringList pairs;
+    for (auto it = trusted.begin(); it != trusted.end(); ++it)
+        pairs.append(it.key() + u'=' + QString::fromLatin1(it.value().toHex().left(8)));
+    if (!pairs.isEmpty())
+        note(QStringLiteral("trust(%1)").arg(pairs.join(u' ')), 0);
+}
+
+void RecordingCheckHost::ShowPicture(const QString& fileName)
+{
+    m_log.add(QStringLiteral("host:picture(%1)").arg(fileName));
+}
+
+void RecordingCheckHost::SetAccountFields(const QString& id, const QString& password)
+{
+    idText = id;
+    passText = password;
+    m_log.add(QStringLiteral("host:account(%1|%2)").arg(id, password));
+}
+
+void RecordingCheckHost::CheckFinished(const QString& result, const QString& failureLine)
+{
+    ++finished;
+    lastResult = result;
+    lastFailureLine = failureLine;
 }
 
 unsigned RecordingMci::mciSendStringA(QByteArrayView command, std::span<char> reply)
@@ -114,7 +182,7 @@ unsigned RecordingMci::mciSendStringA(QByteArrayView command, std::span<char> re
     if (command.startsWith("status")) {
         if (statusAnswer.isEmpty())
             return 263;
-        writeText(reply, statusAnswer);
+        WriteText(reply, statusAnswer);
     }
     return result;
 }

@@ -1,17 +1,24 @@
 #pragma once
-// Recording fakes of the main window's services, all writing into one log so a test can
-// check the order of calls across them. Use them where the order is the point; use the real
+// Recording fakes of the program's interfaces, all writing into one log so a test can check
+// the order of calls across them. Use them where the order is the point; use the real
 // services elsewhere.
 
 #include "character/CharacterWindow.h"
-#include "mail/Pop3Library.h"
+#include "mail/CheckHost.h"
 #include "platform/Mci.h"
+#include "platform/Notifications.h"
+#include "platform/Pop3Library.h"
 #include "platform/Ras.h"
 #include "platform/WindowStacking.h"
 
 #include <QStringList>
+#include <map>
+#include <utility>
 
 namespace pelloway::test {
+
+// Writes `text` into `buffer` NUL-terminated, cut to fit; an empty buffer is left alone.
+void WriteText(std::span<char> buffer, QByteArrayView text);
 
 class CallLog
 {
@@ -31,16 +38,31 @@ private:
     QStringList m_entries;
 };
 
-// The mail library: answers from the fields below; logs "pop3:<operation>(<args>)".
+// The mail library: answers from the fields below; logs "pop3:<operation>(<arguments>)".
 class RecordingPop3 final : public Pop3Library
 {
 public:
     explicit RecordingPop3(CallLog& log) : m_log(log) {}
-    int connectResult = 1;
-    int authenticateResult = 0;
-    int mailSize = 10;
-    QByteArray message = "failure text";
+
+    int connectResult = 1; // a handle, or -1 with `failure`
     ConnectFailure failure = ConnectFailure::None;
+    // The result and failure of each connect after the first, in turn.
+    QList<std::pair<int, ConnectFailure>> laterConnects;
+    pop3::CertificateProblem problem; // shown after a Certificate failure
+    int authenticateResult = 0;
+    int mailSize = 10;        // what every message's size is, unless `sizes` says otherwise
+    std::map<int, int> sizes; // message number -> size
+    int failFromMessage = 0;  // messages from this number on fail every call (0: none)
+    QByteArray message = "failure text";
+    // Unique ids by message number (none: the server refuses UIDL), and headers "From",
+    // "Subject" by message number (missing: TOP refused).
+    std::map<int, QByteArray> uids;
+    std::map<int, std::pair<QString, QString>> headers;
+
+    // What the last calls were given.
+    QByteArray lastId, lastPassword;
+    std::size_t lastBodySize = 0;
+    std::size_t lastMessageBufferSize = 0;
 
     int NMailInitializeWinSock() override;
     int NMailSetOption(int option, int value) override;
@@ -56,7 +78,57 @@ public:
     int NMailPop3Close(int handle) override;
     int NMailGetMessage(int code, std::span<char> buffer, int& size) override;
     int NMailEndWinSock() override;
+    int NMailPop3GetUidl(int handle, int mailNo, std::span<char> uidl) override;
+    int NMailPop3QueueHeaders(int handle, std::span<const int> mailNos) override;
+    int NMailPop3GetMailHeader(int handle, int mailNo, std::span<char> subject, std::span<char> from,
+                               std::span<char> date, std::span<char> header) override;
     ConnectFailure LastConnectFailure() const override { return failure; }
+    pop3::CertificateProblem LastCertificateProblem() const override;
+    // Logs "pop3:trust(<server>=<first 8 hex digits>...)" when any is trusted.
+    void SetTrustedCertificates(const QHash<QString, QByteArray>& trusted) override;
+
+private:
+    bool failing(int mailNo) const { return failFromMessage > 0 && mailNo >= failFromMessage; }
+    int note(const QString& entry, int result);
+    CallLog& m_log;
+    int m_connects = 0;
+};
+
+// What a mail check reaches in the main window: logs "host:picture(<file>)",
+// "host:account(<id>|<password>)", "host:idpass", "host:hangup", "host:character".
+class RecordingCheckHost final : public CheckHost
+{
+public:
+    explicit RecordingCheckHost(CallLog& log) : m_log(log) {}
+    int hangUpChoice = 0;
+    int newMailOnlyChoice = 0;
+    QString idText, passText;
+    // What the checks ended with (the main window's tooltip shows the last).
+    int finished = 0;
+    QString lastResult, lastFailureLine;
+
+    void ShowPicture(const QString& fileName) override;
+    void SetAccountFields(const QString& id, const QString& password) override;
+    void ShowIdPassForm() override { m_log.add(QStringLiteral("host:idpass")); }
+    int HangUpChoice() override { return hangUpChoice; }
+    int NewMailOnlyChoice() override { return newMailOnlyChoice; }
+    void HangUp() override { m_log.add(QStringLiteral("host:hangup")); }
+    void ShowCharacterWindow() override { m_log.add(QStringLiteral("host:character")); }
+    void CheckFinished(const QString& result, const QString& failureLine) override;
+
+private:
+    CallLog& m_log;
+};
+
+// Desktop notifications: logs "notify:<summary>|<body>".
+class RecordingNotifications final : public Notifications
+{
+public:
+    explicit RecordingNotifications(CallLog& log) : m_log(log) {}
+    void Notify(const QString& summary, const QString& body) override
+    {
+        m_log.add(QStringLiteral("notify:") + summary + u'|' + body);
+    }
 
 private:
     CallLog& m_log;

@@ -1,13 +1,12 @@
 #include "support/ScriptedPop3Server.h"
 
 #include <QDeadlineTimer>
-#include <QSemaphore>
 #include <QTcpServer>
 
 namespace pelloway::test {
 
-ScriptedPop3Server::ScriptedPop3Server(Script script, QHostAddress::SpecialAddress where, int connections)
-    : m_script(std::move(script)), m_where(where), m_connections(connections)
+ScriptedPop3Server::ScriptedPop3Server(Script script, QHostAddress::SpecialAddress where)
+    : m_script(std::move(script)), m_where(where)
 {
     start();
     m_ready.acquire();
@@ -34,112 +33,21 @@ QList<QByteArray> ScriptedPop3Server::commands() const
     return m_commands;
 }
 
-QList<QByteArray> ScriptedPop3Server::received() const
-{
-    QMutexLocker lock(&m_mutex);
-    return m_received;
-}
-
-int ScriptedPop3Server::accepted() const
-{
-    QMutexLocker lock(&m_mutex);
-    return int(m_received.size());
-}
-
-ScriptedPop3Server::Script ScriptedPop3Server::Relay(quint16 port,
-                                                     std::function<QByteArray(const QByteArray&)> filter)
-{
-    return [port, filter = std::move(filter)](Peer& peer) { peer.relay(port, filter); };
-}
-
-QByteArray ScriptedPop3Server::WithoutStls(const QByteArray& lines)
-{
-    QByteArray kept;
-    for (const QByteArray& line : lines.split('\n')) {
-        if (line.trimmed().toUpper() != "STLS")
-            kept += line + '\n';
-    }
-    kept.chop(1);
-    return kept;
-}
-
-bool ScriptedPop3Server::CarriesLogin(const QByteArray& wire)
-{
-    for (const QByteArray& line : wire.split('\n')) {
-        const QByteArray command = line.trimmed().toUpper();
-        if (command.startsWith("USER") || command.startsWith("PASS") || command.startsWith("APOP"))
-            return true;
-    }
-    return false;
-}
-
 void ScriptedPop3Server::run()
 {
     QTcpServer server;
     server.listen(m_where, 0);
     m_port = server.serverPort();
     m_ready.release();
-    for (int i = 0; i < m_connections; ++i) {
-        if (!server.waitForNewConnection(30000))
-            return;
-        QTcpSocket* socket = server.nextPendingConnection();
-        if (!socket)
-            return;
-        {
-            QMutexLocker lock(&m_mutex);
-            m_received.append(QByteArray());
-        }
-        m_pending.clear();
-        Peer peer(*socket, *this);
-        m_script(peer);
-        socket->abort();
-        delete socket;
-    }
-}
-
-void ScriptedPop3Server::Peer::relay(quint16 port, const std::function<QByteArray(const QByteArray&)>& filter)
-{
-    QTcpSocket upstream;
-    upstream.connectToHost(QHostAddress::LocalHost, port);
-    if (!upstream.waitForConnected(10000))
+    if (!server.waitForNewConnection(30000))
         return;
-    QByteArray fromServer;
-    QDeadlineTimer idle(30000);
-    while (!idle.hasExpired()) {
-        bool moved = false;
-        if (m_socket.bytesAvailable() > 0 || m_socket.waitForReadyRead(5)) {
-            const QByteArray bytes = m_socket.readAll();
-            {
-                QMutexLocker lock(&m_server.m_mutex);
-                m_server.m_received.back() += bytes;
-            }
-            upstream.write(bytes);
-            upstream.flush();
-            moved = !bytes.isEmpty();
-        }
-        if (upstream.bytesAvailable() > 0 || upstream.waitForReadyRead(5)) {
-            fromServer += upstream.readAll();
-            // A filter sees whole lines; without one the bytes pass as they come.
-            const qsizetype end = filter ? fromServer.lastIndexOf('\n') + 1 : fromServer.size();
-            if (end > 0) {
-                const QByteArray chunk = fromServer.first(end);
-                fromServer.remove(0, end);
-                m_socket.write(filter ? filter(chunk) : chunk);
-                m_socket.flush();
-                moved = true;
-            }
-        }
-        if (moved)
-            idle.setRemainingTime(30000);
-        if (m_socket.state() != QAbstractSocket::ConnectedState ||
-            upstream.state() != QAbstractSocket::ConnectedState)
-            break;
-    }
-    if (m_socket.state() == QAbstractSocket::ConnectedState && !fromServer.isEmpty()) {
-        m_socket.write(fromServer);
-        m_socket.waitForBytesWritten(1000);
-    }
-    upstream.abort();
+    QTcpSocket* socket = server.nextPendingConnection();
+    if (!socket)
+        return;
+    Peer peer(*socket, *this);
+    m_script(peer);
+    socket->abort();
+    delete socket;
 }
 
 void ScriptedPop3Server::Peer::send(const QByteArray& bytes)
@@ -179,6 +87,11 @@ QByteArray ScriptedPop3Server::Peer::readLine(int timeoutMs)
 bool ScriptedPop3Server::Peer::expect(const QByteArray& prefix, int timeoutMs)
 {
     return readLine(timeoutMs).toUpper().startsWith(prefix.toUpper());
+}
+
+bool ScriptedPop3Server::Peer::pending()
+{
+    return !m_server.m_pending.isEmpty() || m_socket.bytesAvailable() > 0;
 }
 
 void ScriptedPop3Server::Peer::waitForClose(int timeoutMs)

@@ -11,10 +11,7 @@
 //   ... connect to server.address() ...
 //   server.finish();                      // joins; commands() holds what the client sent
 //
-// It may also stand between the client and a real server: Relay(port, filter) passes the
-// bytes both ways, lets `filter` change what the server says, and keeps every byte the
-// client wrote (received()). Given a number of connections, it plays the script for each
-// in turn. The destructor finishes too. Nothing of it outlives the test.
+// The destructor finishes too. Nothing of it outlives the test.
 
 #include <QByteArray>
 #include <QHostAddress>
@@ -39,15 +36,15 @@ public:
         QByteArray readLine(int timeoutMs = 10000);
         // Reads a command and returns whether it starts with `prefix` (case-insensitive).
         bool expect(const QByteArray& prefix, int timeoutMs = 10000);
+        // Whether the client has sent more than the command lines read so far: a client that
+        // wrote a batch in one write has it all here once its first line is read.
+        bool pending();
         // Reads until the client closes the connection (or the time-out passes).
         void waitForClose(int timeoutMs = 30000);
         // Sends `chunk` again and again, `pauseMs` apart, until the client hangs up: an
         // endless reply, or a dripping one.
         void repeat(const QByteArray& chunk, int pauseMs = 0);
         void close();
-        // Passes bytes between the client and 127.0.0.1:port until either side closes; the
-        // server's bytes go through `filter` a whole line at a time when one is given.
-        void relay(quint16 port, const std::function<QByteArray(const QByteArray&)>& filter = {});
         QTcpSocket& socket() { return m_socket; }
 
     private:
@@ -58,16 +55,8 @@ public:
     using Script = std::function<void(Peer&)>;
 
     // Listens on 127.0.0.1, or on the loopback address given (QHostAddress::LocalHostIPv6),
-    // for `connections` connections one after the other.
-    explicit ScriptedPop3Server(Script script, QHostAddress::SpecialAddress where = QHostAddress::LocalHost,
-                                int connections = 1);
-    // A script that relays to a server on 127.0.0.1:port (see Peer::relay).
-    static Script Relay(quint16 port, std::function<QByteArray(const QByteArray&)> filter = {});
-    // A relay filter that takes the STLS line out of a CAPA reply, as an attacker on the
-    // path would.
-    static QByteArray WithoutStls(const QByteArray& lines);
-    // Whether client bytes hold a USER, PASS or APOP command.
-    static bool CarriesLogin(const QByteArray& wire);
+    // for one connection.
+    explicit ScriptedPop3Server(Script script, QHostAddress::SpecialAddress where = QHostAddress::LocalHost);
     ~ScriptedPop3Server() override;
 
     quint16 port() const { return m_port; }
@@ -77,10 +66,6 @@ public:
     void finish();
     // The command lines the client sent, in order.
     QList<QByteArray> commands() const;
-    // Every byte the client wrote through a relay, one entry per connection.
-    QList<QByteArray> received() const;
-    // Connections accepted so far.
-    int accepted() const;
 
 protected:
     void run() override;
@@ -88,12 +73,10 @@ protected:
 private:
     Script m_script;
     QHostAddress::SpecialAddress m_where;
-    int m_connections = 1;
     quint16 m_port = 0;
     QSemaphore m_ready;
     mutable QMutex m_mutex;
     QList<QByteArray> m_commands;
-    QList<QByteArray> m_received;
     QByteArray m_pending;
 };
 

@@ -1,0 +1,12 @@
+#include "platform/Runtime.h"
+
+#include <unistd.h>
+
+namespace pelloway {
+
+unsigned UserId()
+{
+    return ::getuid();
+}
+
+} // namespace pelloway
