@@ -174,7 +174,6 @@ private slots:
         QTest::addColumn<uint>("count");
         QTest::addColumn<int>("hungUp");
 
-        QTest::newRow("nothing active") << 0 << 0 << 256 << 412u << 0u << 0u << 0;
         QTest::newRow("both sources") << 2 << 1 << 256 << 412u << 0u << 3u << 3;
         QTest::newRow("exactly 256") << 200 << 56 << 256 << 412u << 0u << 256u << 256;
         QTest::newRow("257: nothing hung up") << 256 << 1 << 256 << 412u << 603u << 257u << 0;
@@ -263,7 +262,6 @@ private slots:
         QTest::newRow("going down or gone skipped")
             << QStringList{"gsm@3", "pppoe@4", "cdma@1"} << QStringList{"2-cdma@1"};
         QTest::newRow("types by exact name") << QStringList{"GSM", "gsm-x", "pppoe2"} << QStringList{};
-        QTest::newRow("nothing active") << QStringList{} << QStringList{};
     }
     void dialUpsOnly()
     {
@@ -360,8 +358,6 @@ private slots:
         QTest::newRow("non-numeric parent") << QByteArray(statLine("pppd", 'S')).replace(" 77 ", " x7 ")
                                             << QByteArray("bash") << pon << false << QString();
         QTest::newRow("empty stat") << QByteArray() << QByteArray("bash") << pon << false << QString();
-        QTest::newRow("binary garbage")
-            << QByteArray("\0\xff(\x01)\0", 6) << QByteArray("bash") << pon << false << QString();
     }
     void handStarted()
     {
@@ -391,23 +387,15 @@ private slots:
     }
 
     // Real processes, seen through links to their /proc entries: a copy of sleep named pppd
-    // started by hand and a shell named pppd carrying NetworkManager's plugin. A second
-    // hand-started pppd stands for the machine's own link: it is not in the folder searched,
-    // so it must stay up. (Which processes count is the table above.)
+    // started by hand, and a second one standing for the machine's own link: it is not in the
+    // folder searched, so it must stay up. (Which processes count is the table above.)
     void onlyHandStartedGetSigterm()
     {
         FakeProc proc;
         QVERIFY(proc.isValid());
         const pid_t byHand = proc.startPppd();
         const pid_t machines = proc.startPppd();
-        const pid_t withPlugin =
-            proc.spawn(proc.shellPppd(),
-                       {QStringLiteral("-c"), QStringLiteral("sleep 600; exit 0"), QStringLiteral("pppd"),
-                        QStringLiteral("plugin"), QStringLiteral("nm-pppd-plugin.so")});
-        QVERIFY(byHand > 0 && machines > 0 && withPlugin > 0);
-        QVERIFY(
-            QTest::qWaitFor([&] { return ProcComm(withPlugin) == "pppd" && ProcState(withPlugin) == 'S'; }));
-        QVERIFY(proc.link(byHand) && proc.link(withPlugin));
+        QVERIFY(byHand > 0 && machines > 0 && proc.link(byHand));
 
         PppdDialUp source(proc.root());
         const std::vector<DialUpLink> links = source.List(QDeadlineTimer(1000));
@@ -421,7 +409,6 @@ private slots:
         QVERIFY(status != -1 && WIFSIGNALED(status));
         QCOMPARE(WTERMSIG(status), SIGTERM);
         QCOMPARE(ProcState(machines), 'S');
-        QCOMPARE(ProcState(withPlugin), 'S');
     }
 
     // A line started by root stays up when an ordinary user's program hangs up: the signal is

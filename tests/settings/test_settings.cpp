@@ -125,13 +125,18 @@ private:
             return m->set.isLoaded();
         return dialog == u"OptionForm" ? m->option.isLoaded() : m->idPass.isLoaded();
     }
-    // The program-wide values and the three files, as one text.
-    QByteArray state() const
+    // The program-wide values, as "SMTP|POP3|MAIL|APOP|ID|password".
+    QString values() const
     {
         const SharedValues& v = m->values;
-        const QStringList values{v.SmtpServer, v.PopServer,       v.MailAddress,
-                                 v.AccountId,  v.AccountPassword, QString::number(v.ApopFlag)};
-        return values.join(u'|').toUtf8() + '|' + ReadBytes(vbmail()) + '|' + ReadBytes(ini()) + '|' +
+        return QStringList{v.SmtpServer, v.PopServer,      v.MailAddress, QString::number(v.ApopFlag),
+                           v.AccountId,  v.AccountPassword}
+            .join(u'|');
+    }
+    // The values and the three files, as one text.
+    QByteArray state() const
+    {
+        return values().toUtf8() + '|' + ReadBytes(vbmail()) + '|' + ReadBytes(ini()) + '|' +
                ReadBytes(idPass());
     }
 
@@ -466,81 +471,60 @@ private slots:
         QVERIFY(form->isVisible());
     }
 
-    // "サーバー設定": "設定", clicked or pressed with Enter while it has the focus, takes the
-    // fields as typed.
-    void serverConfirm_data()
+    // The two dialogs take the boxes as typed: "サーバー設定" with "設定" clicked or pressed
+    // with Enter while it has the focus, into the values and vbmail.ini; "ID,PASS" with "OK"
+    // or Enter, into the values, and into iniIdPass.ini as far as the save choice says.
+    void confirm_data()
     {
-        QTest::addColumn<QString>("smtp");
-        QTest::addColumn<QString>("pop");
-        QTest::addColumn<QString>("mail");
-        QTest::addColumn<bool>("apop");
-        QTest::addColumn<bool>("byEnter");
-        QTest::newRow("APOP ticked, blanks kept") << " smtp "
-                                                  << " pop.example "
-                                                  << "me@example" << true << false;
-        QTest::newRow("empty fields accepted, by Enter") << ""
-                                                         << ""
-                                                         << "" << false << true;
+        QTest::addColumn<QString>("dialog");
+        QTest::addColumn<QStringList>("typed"); // into the boxes, in their order
+        QTest::addColumn<bool>("tick");         // the dialog's tick box
+        QTest::addColumn<QString>("how");       // a button clicked, or Enter pressed in a control
+        QTest::addColumn<QString>("values");
+        QTest::addColumn<QByteArray>("file"); // vbmail.ini or iniIdPass.ini
+        QTest::newRow("server: APOP ticked, blanks kept")
+            << QStringLiteral("OptionForm") << QStringList{" smtp ", " pop.example ", "me@example"} << true
+            << QStringLiteral("OkCommand") << QStringLiteral(" smtp | pop.example |me@example|1||")
+            << QByteArray("SMTP= smtp \r\nPOP3= pop.example \r\nMAIL=me@example\r\nAPOP=1\r\n");
+        QTest::newRow("server: empty fields accepted, by Enter")
+            << QStringLiteral("OptionForm") << QStringList{"", "", ""} << false
+            << QStringLiteral("Enter in OkCommand") << QStringLiteral("|||0||")
+            << QByteArray("SMTP=\r\nPOP3=\r\nMAIL=\r\nAPOP=0\r\n");
+        QTest::newRow("account: saved, OK clicked")
+            << QStringLiteral("IdPassForm") << QStringList{"new", "newpw"} << true
+            << QStringLiteral("OKCommand") << QStringLiteral("old.smtp|old.pop|old@x|0|new|newpw")
+            << Ini("NAME=new\r\nNAME2=newpw\r\nNAME3=1\r\n");
+        QTest::newRow("account: not saved, Enter")
+            << QStringLiteral("IdPassForm") << QStringList{"new", "newpw"} << false
+            << QStringLiteral("Enter in PassText") << QStringLiteral("old.smtp|old.pop|old@x|0|new|newpw")
+            << Ini("NAME=old\r\nNAME2=oldpw\r\nNAME3=0\r\n");
     }
-    void serverConfirm()
+    void confirm()
     {
-        QFETCH(QString, smtp);
-        QFETCH(QString, pop);
-        QFETCH(QString, mail);
-        QFETCH(bool, apop);
-        QFETCH(bool, byEnter);
-        m->option.show();
-        OptionForm* form = m->option.loadedForm();
-        test::Retype(form->SmtpText, smtp);
-        test::Retype(form->Pop3Text, pop);
-        test::Retype(form->MailText, mail);
-        if (apop)
-            QTest::mouseClick(form->ApopCheck, Qt::LeftButton);
-        if (byEnter) {
-            form->OkCommand->setFocus();
-            QTest::keyClick(form->OkCommand, Qt::Key_Return);
-        } else {
-            QTest::mouseClick(form->OkCommand, Qt::LeftButton);
-        }
-        QVERIFY(!m->option.isLoaded());
-        QCOMPARE(m->values.SmtpServer, smtp);
-        QCOMPARE(m->values.PopServer, pop);
-        QCOMPARE(m->values.MailAddress, mail);
-        QCOMPARE(int(m->values.ApopFlag), apop ? 1 : 0);
-        QCOMPARE(ReadBytes(vbmail()), "SMTP=" + smtp.toLatin1() + "\r\nPOP3=" + pop.toLatin1() + "\r\nMAIL=" +
-                                          mail.toLatin1() + "\r\nAPOP=" + (apop ? "1" : "0") + "\r\n");
-    }
-
-    // "ID,PASS": confirming takes the values as typed; the save choice decides what the file
-    // keeps.
-    void accountConfirm_data()
-    {
-        QTest::addColumn<bool>("save");
-        QTest::addColumn<bool>("byEnter"); // in the password box
-        QTest::addColumn<QByteArray>("after");
-        QTest::newRow("saved, OK clicked") << true << false << Ini("NAME=new\r\nNAME2=newpw\r\nNAME3=1\r\n");
-        QTest::newRow("not saved, Enter") << false << true << Ini("NAME=old\r\nNAME2=oldpw\r\nNAME3=0\r\n");
-    }
-    void accountConfirm()
-    {
-        QFETCH(bool, save);
-        QFETCH(bool, byEnter);
-        QFETCH(QByteArray, after);
+        QFETCH(QString, dialog);
+        QFETCH(QStringList, typed);
+        QFETCH(bool, tick);
+        QFETCH(QString, how);
+        QFETCH(QString, values);
+        QFETCH(QByteArray, file);
         QVERIFY(WriteBytes(idPass(), Ini("NAME=old\r\nNAME2=oldpw\r\nNAME3=1\r\n")));
-        m->idPass.show();
-        IdPassForm* form = m->idPass.loadedForm();
-        test::Retype(form->IdText, QStringLiteral("new"));
-        test::Retype(form->PassText, QStringLiteral("newpw"));
-        if (save)
-            QTest::mouseClick(form->Check1, Qt::LeftButton);
-        if (byEnter)
-            QTest::keyClick(form->PassText, Qt::Key_Return);
-        else
-            QTest::mouseClick(form->OKCommand, Qt::LeftButton);
-        QVERIFY(!m->idPass.isLoaded());
-        QCOMPARE(m->values.AccountId, QStringLiteral("new"));
-        QCOMPARE(m->values.AccountPassword, QStringLiteral("newpw"));
-        QCOMPARE(ReadBytes(idPass()), after);
+        Form* form = load(dialog);
+        const QList<QLineEdit*> boxes = form->findChildren<QLineEdit*>();
+        QCOMPARE(boxes.size(), typed.size());
+        for (qsizetype i = 0; i < boxes.size(); ++i)
+            test::Retype(boxes[i], typed[i]);
+        if (tick)
+            QTest::mouseClick(form->findChild<QCheckBox*>(), Qt::LeftButton);
+        if (how.startsWith(u"Enter in ")) {
+            auto* control = form->findChild<QWidget*>(how.mid(9));
+            control->setFocus();
+            QTest::keyClick(control, Qt::Key_Return);
+        } else {
+            QTest::mouseClick(form->findChild<QPushButton*>(how), Qt::LeftButton);
+        }
+        QVERIFY(!isLoaded(dialog));
+        QCOMPARE(this->values(), values);
+        QCOMPARE(ReadBytes(dialog == u"OptionForm" ? vbmail() : idPass()), file);
     }
 
     // Whatever is typed or loaded, the password box shows one "*" per character and gives
@@ -625,15 +609,12 @@ private slots:
         QTest::addColumn<QString>("confirm"); // the button; empty: the close box
         QTest::addColumn<QString>("file");    // in the data folder, or vbmail.ini
         QTest::addColumn<int>("error");       // ENOENT: no data folder; EISDIR: a folder in the file's place
-        QTest::newRow("SetForm") << "SetForm"
-                                 << ""
-                                 << "ini.ini" << ENOENT;
-        QTest::newRow("OptionForm") << "OptionForm"
-                                    << "OkCommand"
-                                    << "vbmail.ini" << EISDIR;
-        QTest::newRow("IdPassForm") << "IdPassForm"
-                                    << "OKCommand"
-                                    << "iniIdPass.ini" << EISDIR;
+        QTest::newRow("SetForm") << QStringLiteral("SetForm") << QString() << QStringLiteral("ini.ini")
+                                 << ENOENT;
+        QTest::newRow("OptionForm") << QStringLiteral("OptionForm") << QStringLiteral("OkCommand")
+                                    << QStringLiteral("vbmail.ini") << EISDIR;
+        QTest::newRow("IdPassForm") << QStringLiteral("IdPassForm") << QStringLiteral("OKCommand")
+                                    << QStringLiteral("iniIdPass.ini") << EISDIR;
     }
     void failedSaveKeepsTheDialog()
     {
@@ -662,8 +643,11 @@ private slots:
 
         test::BoxAnswerer answerer(QMessageBox::Ok);
         QVERIFY(!confirmed());
-        QVERIFY2(answerer.SawOneSaveFailure(target, QString::fromLocal8Bit(std::strerror(error))),
-                 qPrintable(answerer.seen.join(u'\n')));
+        const QString said = answerer.seen.join(u'\n'); // caption, text and icon
+        QVERIFY2(answerer.seen.size() == 1 && said.startsWith(QStringLiteral("エラー|")), qPrintable(said));
+        QVERIFY2(said.contains(QDir::toNativeSeparators(target)) &&
+                     said.contains(QString::fromLocal8Bit(std::strerror(error))),
+                 qPrintable(said));
         QVERIFY(form->isVisible());
         QCOMPARE(box->text(), QStringLiteral("9"));
 
