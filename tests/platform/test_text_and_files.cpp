@@ -166,16 +166,17 @@ private slots:
         QCOMPARE(int(RoundToInt16(value)), int16);
     }
 
-    // Reading a key of a section, the default "dflt".
+    // Reading a key of a section into a buffer (256 bytes unless said), the default "dflt".
     void reading_data()
     {
-        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("file"); // null: none
         QTest::addColumn<QString>("section");
         QTest::addColumn<QString>("key");
+        QTest::addColumn<int>("size");
         QTest::addColumn<QString>("value");
         const auto row = [](const char* name, const QString& file, const char* section, const QString& key,
-                            const char* value) {
-            QTest::newRow(name) << file << QString(section) << key << QString(value);
+                            const QString& value, int size = 256) {
+            QTest::newRow(name) << file << QString(section) << key << size << value;
         };
         const QString f = QStringLiteral("[EXEINI]\r\nNAME=taro\r\nNAME2=secret\r\n");
         row("exact", f, "EXEINI", "NAME", "taro");
@@ -183,6 +184,7 @@ private slots:
         row("key case", f, "EXEINI", "name", "taro");
         row("missing key gives default", f, "EXEINI", "NAME3", "dflt");
         row("missing section", f, "OTHER", "NAME", "dflt");
+        row("missing file", QString(), "EXEINI", "NAME", "dflt");
         row("blanks trimmed", "[S]\r\n  K  =  v a  \r\n", "S", "K", "v a");
         row("double quotes", "[S]\nK=\" padded \"\n", "S", "K", " padded ");
         row("single quotes", "[S]\nK='x'\n", "S", "K", "x");
@@ -196,28 +198,19 @@ private slots:
         row("no final line end", "[S]\r\nK=v", "S", "K", "v");
         // "ソ" is 0x83 0x5C in cp932: a trail byte that is a backslash must not confuse matching.
         row("cp932 key", QStringLiteral("[S]\r\nソ=1\r\n"), "S", QStringLiteral("ソ"), "1");
+        row("cut to the buffer", "[S]\r\nK=" + QString(300, u'p'), "S", "K", QString(255, u'p'));
+        row("one byte: the NUL only", f, "EXEINI", "NAME", "", 1);
     }
     void reading()
     {
         QFETCH(QString, file);
         QFETCH(QString, section);
         QFETCH(QString, key);
+        QFETCH(int, size);
         QFETCH(QString, value);
-        QVERIFY(WriteBytes(path(), ToAnsi(file)));
-        QCOMPARE(readString(path(), ToAnsi(section), ToAnsi(key), 256, "dflt"), ToAnsi(value));
-    }
-
-    void stringIsCutToBuffer()
-    {
-        QVERIFY(WriteBytes(path(), "[S]\r\nK=" + QByteArray(300, 'p') + "\r\n"));
-        QCOMPARE(readString(path(), "S", "K", 256), QByteArray(255, 'p'));
-        QCOMPARE(readString(path(), "S", "K", 1), QByteArray());
-    }
-
-    void missingFileGivesDefault()
-    {
-        QCOMPARE(readString(path(), "S", "K", 256, "d"), QByteArray("d"));
-        QCOMPARE(GetPrivateProfileIntA("S", "K", 7, path()), 7);
+        if (!file.isNull())
+            QVERIFY(WriteBytes(path(), ToAnsi(file)));
+        QCOMPARE(readString(path(), ToAnsi(section), ToAnsi(key), size, "dflt"), ToAnsi(value));
     }
 
     void integers_data()
@@ -232,12 +225,14 @@ private slots:
         QTest::newRow("empty") << QByteArray("") << 0;
         QTest::newRow("suffix") << QByteArray("12分") << 12;
         QTest::newRow("overflow clamps") << QByteArray("99999999999") << 2147483647;
+        QTest::newRow("missing file gives the default") << QByteArray() << 99;
     }
     void integers()
     {
         QFETCH(QByteArray, value);
         QFETCH(int, expected);
-        QVERIFY(WriteBytes(path(), "[EXEINI]\r\nNUMBER2=" + ToAnsi(QString::fromUtf8(value)) + "\r\n"));
+        if (!value.isNull())
+            QVERIFY(WriteBytes(path(), "[EXEINI]\r\nNUMBER2=" + ToAnsi(QString::fromUtf8(value)) + "\r\n"));
         QCOMPARE(GetPrivateProfileIntA("EXEINI", "NUMBER2", 99, path()), expected);
     }
 
