@@ -383,26 +383,35 @@ private slots:
         }
     }
 
-    // Real processes, seen through links to their /proc entries: a copy of sleep named pppd
-    // started by hand, and a second one standing for the machine's own link: it is not in the
-    // folder searched, so it must stay up. (Which processes count is the table above.)
+    // Real processes, seen through links to their /proc entries: copies of sleep named pppd.
+    // Two are started by hand: one gets SIGTERM; the other ends before its hang-up and is
+    // skipped quietly (its pidfd keeps a pid reused meanwhile from being signalled). A third
+    // stands for the machine's own link: it is not in the folder searched, so it must stay
+    // up. (Which processes count is the table above.)
     void onlyHandStartedGetSigterm()
     {
         FakeProc proc;
         QVERIFY(proc.isValid());
         const pid_t byHand = proc.startPppd();
+        const pid_t gone = proc.startPppd();
         const pid_t machines = proc.startPppd();
-        QVERIFY(byHand > 0 && machines > 0 && proc.link(byHand));
+        QVERIFY(byHand > 0 && gone > 0 && machines > 0 && proc.link(byHand) && proc.link(gone));
 
         PppdDialUp source(proc.root());
-        const std::vector<DialUpLink> links = source.List(QDeadlineTimer(1000));
-        // Never signal anything but our own hand-started fake.
-        QCOMPARE(links.size(), 1u);
-        QCOMPARE(links[0].deviceName, QString::number(byHand));
-        QVERIFY(source.HangUp(links[0].key));
-        QVERIFY(!source.HangUp(links[0].key)); // its pidfd is spent
+        QMap<QString, std::size_t> keys; // by pid
+        for (const DialUpLink& link : source.List(QDeadlineTimer(1000)))
+            keys.insert(link.deviceName, link.key);
+        QStringList handStarted{QString::number(byHand), QString::number(gone)};
+        handStarted.sort();                 // as the map orders them
+        QCOMPARE(keys.keys(), handStarted); // never anything but our own hand-started fakes
+        ::kill(gone, SIGKILL);
+        int status = proc.reap(gone);
+        QVERIFY(status != -1 && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+        QVERIFY(!source.HangUp(keys[QString::number(gone)]));
+        QVERIFY(source.HangUp(keys[QString::number(byHand)]));
+        QVERIFY(!source.HangUp(keys[QString::number(byHand)])); // its pidfd is spent
 
-        const int status = proc.reap(byHand);
+        status = proc.reap(byHand);
         QVERIFY(status != -1 && WIFSIGNALED(status));
         QCOMPARE(WTERMSIG(status), SIGTERM);
         QCOMPARE(ProcState(machines), 'S');
@@ -436,25 +445,6 @@ private slots:
         QVERIFY(WIFEXITED(status));
         QCOMPARE(WEXITSTATUS(status), 0); // listed, refused, reported as not sent
         QCOMPARE(ProcState(rootLine), 'S');
-    }
-
-    // A listed link that ended before its hang-up is skipped quietly; the pidfd keeps a pid
-    // reused meanwhile from being signalled.
-    void linkGoneBeforeHangUp()
-    {
-        FakeProc proc;
-        QVERIFY(proc.isValid());
-        const pid_t byHand = proc.startPppd();
-        QVERIFY(byHand > 0 && proc.link(byHand));
-
-        PppdDialUp source(proc.root());
-        const std::vector<DialUpLink> links = source.List(QDeadlineTimer(1000));
-        QCOMPARE(links.size(), 1u);
-        ::kill(byHand, SIGKILL);
-        const int status = proc.reap(byHand);
-        QVERIFY(status != -1 && WIFSIGNALED(status));
-        QCOMPARE(WTERMSIG(status), SIGKILL);
-        QVERIFY(!source.HangUp(links[0].key));
     }
 
 private:
