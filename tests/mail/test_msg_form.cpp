@@ -19,7 +19,8 @@ private slots:
     void initTestCase() { InstallFontSubstitutions(); }
 
     // A fixed window centred on the screen that never takes the keyboard from the window the
-    // user is typing into; as it looks when a check found twelve messages.
+    // user is typing into (that it refuses focus is seen on a real display by test_msg_form_x11);
+    // as it looks when a check found twelve messages.
     void window()
     {
         MsgForm form;
@@ -27,12 +28,10 @@ private slots:
         QCOMPARE(form.minimumSize(), form.maximumSize());
         const QPoint centre = QGuiApplication::primaryScreen()->geometry().center();
         QVERIFY((form.geometry().center() - centre).manhattanLength() <= 2);
-        QVERIFY(form.windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus));
-        QVERIFY(form.testAttribute(Qt::WA_ShowWithoutActivating));
+        QVERIFY(form.testAttribute(Qt::WA_ShowWithoutActivating)); // a window manager may act on it
         QVERIFY(!form.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
         QVERIFY(!form.windowFlags().testFlag(Qt::WindowStaysOnTopHint)); // not before its load step
         QVERIFY(!form.isVisible());
-        QCOMPARE(form.Text2->text(), QString());
         // The message lies above the number where the two overlap.
         QCOMPARE(form.childAt((form.Text1->geometry() & form.Text2->geometry()).center()), form.Text1);
 

@@ -2,7 +2,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDir>
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QStringList>
@@ -44,15 +43,6 @@ public:
     QStringList seen;
     QStringList buttons;
 
-    // Exactly one box came: the "エラー" box of a failed save, naming the file and the reason.
-    bool SawOneSaveFailure(const QString& path, const QString& reason) const
-    {
-        if (seen.size() != 1)
-            return false;
-        const QStringList box = seen.first().split(u'|');
-        return box.value(0) == QStringLiteral("エラー") &&
-               box.value(1).contains(QDir::toNativeSeparators(path)) && box.value(1).contains(reason);
-    }
     // Runs while a box is open, before it is answered.
     std::function<void()> onBox;
 

@@ -1,6 +1,8 @@
 #pragma once
 // Reference renderings: a window drawn on the offscreen platform (96 dpi, the program's font
 // substitutions) compared pixel for pixel with a PNG kept under tests/<folder>/reference/.
+// Font rendering settings come from fontconfig: a test that draws one runs with
+// FONTCONFIG_FILE=tests/support/fonts.conf, so the user's own settings cannot change it.
 // Running a test with PELLOWAY_UPDATE_REFERENCES=1 writes the PNGs from what it draws now.
 
 #include "support/TestSupport.h"
@@ -24,32 +26,27 @@ inline QString CompareWithReference(QWidget* window, const QString& folder, cons
         return QStringLiteral("cannot write ") + path;
     }
     const QImage expected = QImage(path).convertToFormat(QImage::Format_RGB32);
+    if (seen == expected)
+        return {};
     QRect differing;
-    if (expected.size() == seen.size()) {
-        for (int y = 0; y < seen.height(); ++y)
-            for (int x = 0; x < seen.width(); ++x)
-                if (seen.pixel(x, y) != expected.pixel(x, y))
-                    differing |= QRect(x, y, 1, 1);
-        if (differing.isEmpty())
-            return {};
-    }
+    for (int y = 0; y < seen.height() && expected.size() == seen.size(); ++y)
+        for (int x = 0; x < seen.width(); ++x)
+            if (seen.pixel(x, y) != expected.pixel(x, y))
+                differing |= QRect(x, y, 1, 1);
     seen.save(name + QStringLiteral("-seen.png"));
-    if (expected.isNull())
-        return QStringLiteral("no reference %1 (PELLOWAY_UPDATE_REFERENCES=1 writes it)").arg(path);
-    if (expected.size() != seen.size())
-        return QStringLiteral("%1 is %2x%3, drawn %4x%5")
-            .arg(path)
-            .arg(expected.width())
-            .arg(expected.height())
-            .arg(seen.width())
-            .arg(seen.height());
-    return QStringLiteral("%1 differs within %2x%3 at (%4, %5); drawn as %6-seen.png")
+    return QStringLiteral("%1 (%2x%3) and the drawing (%4x%5, left as %6-seen.png) differ within %7x%8 at "
+                          "(%9, %10); FONTCONFIG_FILE=%11")
         .arg(path)
+        .arg(expected.width())
+        .arg(expected.height())
+        .arg(seen.width())
+        .arg(seen.height())
+        .arg(name)
         .arg(differing.width())
         .arg(differing.height())
         .arg(differing.x())
         .arg(differing.y())
-        .arg(name);
+        .arg(qEnvironmentVariable("FONTCONFIG_FILE"));
 }
 
 } // namespace pelloway::test

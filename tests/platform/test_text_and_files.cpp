@@ -1,12 +1,16 @@
+// The platform's text and file primitives: cp932 text, what a settings file line can hold,
+// numbers read from text, private-profile (INI) files and atomic file writes.
+
 #include "platform/Ansi.h"
+#include "platform/AnsiValidator.h"
 #include "platform/PrivateProfile.h"
+#include "platform/Runtime.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-#include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -31,7 +35,7 @@ QByteArray readString(const QString& path, QByteArrayView section, QByteArrayVie
 
 } // namespace
 
-class TestPrivateProfile : public QObject
+class TestTextAndFiles : public QObject
 {
     Q_OBJECT
 private:
@@ -41,16 +45,138 @@ private:
 private slots:
     void init() { QFile::remove(path()); }
 
-    // Reading a key of a section, the default "dflt".
+    // cp932 both ways; what an input method types for a few signs is stored as their
+    // full-width forms.
+    void cp932_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("readBack"); // null: the text itself
+        QTest::newRow("star") << QStringLiteral("★MailData")
+                              << QByteArray("\x81\x9A"
+                                            "MailData")
+                              << QString();
+        QTest::newRow("circled one (NEC row 13)")
+            << QStringLiteral("①") << QByteArray("\x87\x40") << QString();
+        QTest::newRow("fullwidth tilde") << QStringLiteral("～") << QByteArray("\x81\x60") << QString();
+        QTest::newRow("IBM extension") << QStringLiteral("髙") << QByteArray("\xFB\xFC") << QString();
+        QTest::newRow("half-width kana") << QStringLiteral("ｱ") << QByteArray("\xB1") << QString();
+        QTest::newRow("ascii") << QStringLiteral("pop.example.jp") << QByteArray("pop.example.jp")
+                               << QString();
+        QTest::newRow("trail byte backslash") << QStringLiteral("ソ") << QByteArray("\x83\x5C") << QString();
+        QTest::newRow("wave dash") << QString(QChar(0x301C)) << QByteArray("\x81\x60")
+                                   << QString(QChar(0xFF5E));
+        QTest::newRow("minus sign") << QString(QChar(0x2212)) << QByteArray("\x81\x7C")
+                                    << QString(QChar(0xFF0D));
+        QTest::newRow("not sign") << QString(QChar(0x00AC)) << QByteArray("\x81\xCA")
+                                  << QString(QChar(0xFFE2));
+    }
+    void cp932()
+    {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, readBack);
+        QCOMPARE(ToAnsi(text), bytes);
+        QCOMPARE(FromAnsi(bytes), readBack.isNull() ? text : readBack);
+    }
+
+    // Only what a settings file line can hold (cp932 characters, no line breaks or NUL) gets
+    // into a text box.
+    void fitsASettingsLine_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("fits");
+        QTest::newRow("empty") << "" << true;
+        QTest::newRow("ASCII") << "pop.example.com" << true;
+        QTest::newRow("kana, kanji and signs") << QStringLiteral("★メール設定ソ～") << true;
+        QTest::newRow("half-width kana") << QStringLiteral("ﾒｰﾙ") << true;
+        QTest::newRow("NEC and IBM extensions") << QStringLiteral("①髙﨑") << true;
+        QTest::newRow("input-method wave dash and minus") << QStringLiteral("〜−¬") << true;
+        QTest::newRow("hangul") << QStringLiteral("메일") << false;
+        QTest::newRow("emoji") << QStringLiteral("a😀") << false;
+        QTest::newRow("accented Latin") << QStringLiteral("café") << false;
+        QTest::newRow("simplified Chinese only") << QStringLiteral("邮件") << false;
+        QTest::newRow("line feed") << "a\nb" << false;
+        QTest::newRow("carriage return") << "a\rb" << false;
+        QTest::newRow("NUL") << QString(QChar(0)) << false;
+        QTest::newRow("tab") << "a\tb" << true;
+    }
+    void fitsASettingsLine()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, fits);
+        QCOMPARE(AnsiValidator::Fits(text), fits);
+        int pos = 0;
+        QCOMPARE(AnsiValidator().validate(text, pos), fits ? QValidator::Acceptable : QValidator::Invalid);
+    }
+
+    void textValue_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("value");
+        QTest::newRow("plain") << "15" << 15.0;
+        QTest::newRow("minutes suffix") << "5分" << 5.0;
+        QTest::newRow("letters") << "abc" << 0.0;
+        QTest::newRow("empty") << "" << 0.0;
+        QTest::newRow("blanks inside") << " 1 2\t3\n" << 123.0;
+        QTest::newRow("fraction") << "1.5" << 1.5;
+        QTest::newRow("leading point") << ".5" << 0.5;
+        QTest::newRow("negative") << "-3" << -3.0;
+        QTest::newRow("plus") << "+7x" << 7.0;
+        QTest::newRow("exponent") << "1e3" << 1000.0;
+        QTest::newRow("D exponent") << "2D2" << 200.0;
+        QTest::newRow("dangling exponent") << "4e" << 4.0;
+        QTest::newRow("second point ends") << "1.2.3" << 1.2;
+        QTest::newRow("hex") << "&H1F" << 31.0;
+        QTest::newRow("hex lower") << "&hff" << 255.0;
+        QTest::newRow("octal") << "&O17" << 15.0;
+        QTest::newRow("ampersand only") << "&" << 0.0;
+        QTest::newRow("sign alone") << "-" << 0.0;
+        QTest::newRow("leading zero") << "05" << 5.0;
+        QTest::newRow("counter initial text") << "Text1" << 0.0;
+        QTest::newRow("full-width digits are not digits") << "５" << 0.0;
+    }
+    void textValue()
+    {
+        QFETCH(QString, text);
+        QFETCH(double, value);
+        QCOMPARE(TextValue(text), value);
+    }
+
+    void rounding_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<int>("int32");
+        QTest::addColumn<int>("int16");
+        QTest::newRow("2.5 to even") << 2.5 << 2 << 2;
+        QTest::newRow("1.5 to even") << 1.5 << 2 << 2;
+        QTest::newRow("0.5 to even") << 0.5 << 0 << 0;
+        QTest::newRow("-2.5 to even") << -2.5 << -2 << -2;
+        QTest::newRow("2.6") << 2.6 << 3 << 3;
+        QTest::newRow("int16 clamps high") << 70000.0 << 70000 << 32767;
+        QTest::newRow("int16 clamps low") << -70000.0 << -70000 << -32768;
+        QTest::newRow("int32 clamps") << 1e12 << 2147483647 << 32767;
+    }
+    void rounding()
+    {
+        QFETCH(double, value);
+        QFETCH(int, int32);
+        QFETCH(int, int16);
+        QCOMPARE(RoundToInt32(value), int32);
+        QCOMPARE(int(RoundToInt16(value)), int16);
+    }
+
+    // Reading a key of a section into a buffer (256 bytes unless said), the default "dflt".
     void reading_data()
     {
-        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("file"); // null: none
         QTest::addColumn<QString>("section");
         QTest::addColumn<QString>("key");
+        QTest::addColumn<int>("size");
         QTest::addColumn<QString>("value");
         const auto row = [](const char* name, const QString& file, const char* section, const QString& key,
-                            const char* value) {
-            QTest::newRow(name) << file << QString(section) << key << QString(value);
+                            const QString& value, int size = 256) {
+            QTest::newRow(name) << file << QString(section) << key << size << value;
         };
         const QString f = QStringLiteral("[EXEINI]\r\nNAME=taro\r\nNAME2=secret\r\n");
         row("exact", f, "EXEINI", "NAME", "taro");
@@ -58,6 +184,7 @@ private slots:
         row("key case", f, "EXEINI", "name", "taro");
         row("missing key gives default", f, "EXEINI", "NAME3", "dflt");
         row("missing section", f, "OTHER", "NAME", "dflt");
+        row("missing file", QString(), "EXEINI", "NAME", "dflt");
         row("blanks trimmed", "[S]\r\n  K  =  v a  \r\n", "S", "K", "v a");
         row("double quotes", "[S]\nK=\" padded \"\n", "S", "K", " padded ");
         row("single quotes", "[S]\nK='x'\n", "S", "K", "x");
@@ -71,28 +198,19 @@ private slots:
         row("no final line end", "[S]\r\nK=v", "S", "K", "v");
         // "ソ" is 0x83 0x5C in cp932: a trail byte that is a backslash must not confuse matching.
         row("cp932 key", QStringLiteral("[S]\r\nソ=1\r\n"), "S", QStringLiteral("ソ"), "1");
+        row("cut to the buffer", "[S]\r\nK=" + QString(300, u'p'), "S", "K", QString(255, u'p'));
+        row("one byte: the NUL only", f, "EXEINI", "NAME", "", 1);
     }
     void reading()
     {
         QFETCH(QString, file);
         QFETCH(QString, section);
         QFETCH(QString, key);
+        QFETCH(int, size);
         QFETCH(QString, value);
-        QVERIFY(WriteBytes(path(), ToAnsi(file)));
-        QCOMPARE(readString(path(), ToAnsi(section), ToAnsi(key), 256, "dflt"), ToAnsi(value));
-    }
-
-    void stringIsCutToBuffer()
-    {
-        QVERIFY(WriteBytes(path(), "[S]\r\nK=" + QByteArray(300, 'p') + "\r\n"));
-        QCOMPARE(readString(path(), "S", "K", 256), QByteArray(255, 'p'));
-        QCOMPARE(readString(path(), "S", "K", 1), QByteArray());
-    }
-
-    void missingFileGivesDefault()
-    {
-        QCOMPARE(readString(path(), "S", "K", 256, "d"), QByteArray("d"));
-        QCOMPARE(GetPrivateProfileIntA("S", "K", 7, path()), 7);
+        if (!file.isNull())
+            QVERIFY(WriteBytes(path(), ToAnsi(file)));
+        QCOMPARE(readString(path(), ToAnsi(section), ToAnsi(key), size, "dflt"), ToAnsi(value));
     }
 
     void integers_data()
@@ -107,12 +225,14 @@ private slots:
         QTest::newRow("empty") << QByteArray("") << 0;
         QTest::newRow("suffix") << QByteArray("12分") << 12;
         QTest::newRow("overflow clamps") << QByteArray("99999999999") << 2147483647;
+        QTest::newRow("missing file gives the default") << QByteArray() << 99;
     }
     void integers()
     {
         QFETCH(QByteArray, value);
         QFETCH(int, expected);
-        QVERIFY(WriteBytes(path(), "[EXEINI]\r\nNUMBER2=" + ToAnsi(QString::fromUtf8(value)) + "\r\n"));
+        if (!value.isNull())
+            QVERIFY(WriteBytes(path(), "[EXEINI]\r\nNUMBER2=" + ToAnsi(QString::fromUtf8(value)) + "\r\n"));
         QCOMPARE(GetPrivateProfileIntA("EXEINI", "NUMBER2", 99, path()), expected);
     }
 
@@ -136,6 +256,8 @@ private slots:
             "[OTHER]\r\nX=1\r\n[EXEINI]\r\nNAME=a\r\n");
         row("LF lines kept byte for byte", "[EXEINI]\nA = 1 \n", "B", "2", "[EXEINI]\nA = 1 \nB=2\r\n");
         row("section header only", "[EXEINI]", "K", "v", "[EXEINI]\r\nK=v\r\n");
+        row("shorter value: the whole file replaced", "[EXEINI]\r\nNAME=a long name\r\n", "NAME", "b",
+            "[EXEINI]\r\nNAME=b\r\n");
         row("cp932 value", QString(), "NAME", QStringLiteral("髙橋①"),
             QStringLiteral("[EXEINI]\r\nNAME=髙橋①\r\n"));
     }
@@ -209,17 +331,6 @@ private slots:
                          k);
     }
 
-    void ownerOnlyFileMode()
-    {
-        QVERIFY(WriteBytes(path(), "[S]\r\n"));
-        QVERIFY(QFile::setPermissions(path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther |
-                                                  QFile::ReadGroup));
-        QVERIFY(WritePrivateProfileStringA("S", "K", "v", path(), FileAccess::OwnerOnly));
-        struct stat st;
-        QCOMPARE(::stat(QFile::encodeName(path()).constData(), &st), 0);
-        QCOMPARE(st.st_mode & 0777, mode_t(0600));
-    }
-
     void defaultModeKeepsExistingMode()
     {
         QVERIFY(WriteBytes(path(), "[S]\r\n"));
@@ -229,7 +340,19 @@ private slots:
         QCOMPARE(::stat(QFile::encodeName(path()).constData(), &st), 0);
         QCOMPARE(st.st_mode & 0777, mode_t(0640));
     }
+
+    // A write that fails leaves the old file as it was.
+    void failedAtomicWriteLeavesOldFile()
+    {
+        if (::geteuid() == 0)
+            QSKIP("root may write into a read-only folder");
+        QVERIFY(WriteBytes(path(), "old\r\n"));
+        QVERIFY(QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+        QVERIFY(!WriteFileAtomically(path(), "new\r\n"));
+        QVERIFY(QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QCOMPARE(ReadBytes(path()), QByteArray("old\r\n"));
+    }
 };
 
-QTEST_GUILESS_MAIN(TestPrivateProfile)
-#include "test_private_profile.moc"
+QTEST_GUILESS_MAIN(TestTextAndFiles)
+#include "test_text_and_files.moc"
