@@ -5,13 +5,14 @@
 // keeps the main window's native window, test_menus, so the strip never changes parent.)
 
 #include "app/MainForm.h"
+#include "character/CharacterWindow.h"
 #include "platform/BannerStrip.h"
 #include "platform/Mci.h"
+#include "platform/QuietPlatform.h"
 #include "platform/Ras.h"
 #include "platform/Twips.h"
 #include "platform/linux/x11/X11BannerStrip.h"
 #include "settings/SettingsFiles.h"
-#include "support/StandIns.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>

@@ -3,17 +3,18 @@
 // only counts connections. Also: a failed save at the end, and the tooltip.
 
 #include "app/MainForm.h"
+#include "character/CharacterWindow.h"
 #include "mail/CheckCycle.h"
 #include "platform/BannerStrip.h"
 #include "platform/EndingSignals.h"
 #include "platform/Mci.h"
+#include "platform/QuietPlatform.h"
 #include "platform/Ras.h"
 #include "platform/Twips.h"
 #include "platform/linux/x11/X11BannerStrip.h"
 #include "settings/DialogTyping.h"
 #include "settings/SettingsFiles.h"
 #include "support/BoxAnswerer.h"
-#include "support/StandIns.h"
 #include "support/TestSupport.h"
 
 #include <QDir>

@@ -1,6 +1,7 @@
 // The ten operations as the check calls them, against a private Dovecot and a scripted
 // server: counts, sizes, the four header texts in cp932, the body, reasons, and buffers
-// that are never written past.
+// that are never written past: NUL-terminated, cut to the limit and to the buffer, never
+// half a cp932 character.
 
 #include "mail/NMailLibrary.h"
 #include "mail/Wait.h"
@@ -34,15 +35,17 @@ public:
         std::fill(m_memory.begin() + Guard, m_memory.end() - Guard, fill);
     }
     std::span<char> span() { return {m_memory.data() + Guard, m_memory.size() - 2 * Guard}; }
+    QByteArray bytes() const
+    {
+        return QByteArray(m_memory.data() + Guard, qsizetype(m_memory.size()) - 2 * Guard);
+    }
     // The bytes before the first NUL (all of them when there is none).
     QByteArray text() const
     {
-        const char* begin = m_memory.data() + Guard;
-        const size_t size = m_memory.size() - 2 * Guard;
-        const void* nul = std::memchr(begin, 0, size);
-        return QByteArray(begin, nul ? static_cast<const char*>(nul) - begin : qsizetype(size));
+        const QByteArray all = bytes();
+        return all.first(terminated() ? all.indexOf('\0') : all.size());
     }
-    bool terminated() const { return std::memchr(m_memory.data() + Guard, 0, m_memory.size() - 2 * Guard); }
+    bool terminated() const { return bytes().contains('\0'); }
     bool guardsIntact() const
     {
         for (int i = 0; i < Guard; ++i) {
@@ -66,6 +69,22 @@ struct Texts
     {
         return subject.guardsIntact() && from.guardsIntact() && date.guardsIntact() && header.guardsIntact();
     }
+    // The operations that write the four texts, for message `k`.
+    int status(NMailLibrary& library, int handle, int k)
+    {
+        return library.NMailPop3GetMailStatus(handle, k, subject.span(), from.span(), date.span(),
+                                              header.span(), 0);
+    }
+    int mail(NMailLibrary& library, int handle, int k, Buffer& body)
+    {
+        return library.NMailPop3GetMail(handle, k, subject.span(), from.span(), date.span(), header.span(),
+                                        body.span(), 0, 0);
+    }
+    int top(NMailLibrary& library, int handle, int k)
+    {
+        return library.NMailPop3GetMailHeader(handle, k, subject.span(), from.span(), date.span(),
+                                              header.span());
+    }
 };
 
 QByteArray Reason(NMailLibrary& library, int size = Pop3Library::TextBufferSize)
@@ -85,6 +104,8 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void init();
+    void writesText_data();
+    void writesText();
     void checksLikeTheCycle();
     void failedConnects_data();
     void failedConnects();
@@ -92,8 +113,8 @@ private slots:
     void badHandlesAndNumbers();
     void messageLongerThanItsSize();
     void uniqueIdsAndHeaders();
-    void closingAbandonsTheExchange();
-    void programEndingAbandonsTheExchange();
+    void interruptionAbandonsTheExchange_data();
+    void interruptionAbandonsTheExchange();
 
 private:
     std::unique_ptr<NMailLibrary> makeLibrary() const;
@@ -127,6 +148,42 @@ std::unique_ptr<NMailLibrary> TestNMailLibrary::makeLibrary() const
     return library;
 }
 
+void TestNMailLibrary::writesText_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("bufferSize");
+    QTest::addColumn<int>("limit");
+    QTest::addColumn<QByteArray>("written");
+
+    const QByteArray kana = ToAnsi(QStringLiteral("テスト")); // three two-byte characters
+    QTest::newRow("fits") << QByteArray("abc") << 10 << 8192 << QByteArray("abc");
+    QTest::newRow("empty") << QByteArray() << 10 << 8192 << QByteArray();
+    QTest::newRow("exactly the buffer") << QByteArray("abcd") << 5 << 8192 << QByteArray("abcd");
+    QTest::newRow("cut to the buffer") << QByteArray("abcdef") << 5 << 8192 << QByteArray("abcd");
+    QTest::newRow("cut to the limit") << QByteArray("abcdef") << 100 << 3 << QByteArray("abc");
+    QTest::newRow("one byte buffer holds the NUL") << QByteArray("abc") << 1 << 8192 << QByteArray();
+    QTest::newRow("cp932 whole") << kana << 7 << 8192 << kana;
+    QTest::newRow("cp932 not split at the buffer") << kana << 6 << 8192 << kana.first(4);
+    QTest::newRow("cp932 not split at the limit") << kana << 100 << 5 << kana.first(4);
+    QTest::newRow("half-width kana is one byte")
+        << QByteArray("\xb1\xb2\xb3") << 3 << 8192 << QByteArray("\xb1\xb2");
+    QTest::newRow("8192 of 9000") << QByteArray(9000, 'm') << 8193 << 8192 << QByteArray(8192, 'm');
+    QTest::newRow("negative limit") << QByteArray("abc") << 10 << -5 << QByteArray();
+}
+
+void TestNMailLibrary::writesText()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(int, bufferSize);
+    QFETCH(int, limit);
+    QFETCH(QByteArray, written);
+    Buffer buffer(bufferSize, '#');
+    QCOMPARE(NMailLibrary::WriteText(buffer.span(), text, limit), int(written.size()));
+    QVERIFY(buffer.guardsIntact());
+    // Nothing past the NUL is touched either.
+    QCOMPARE(buffer.bytes(), written + '\0' + QByteArray(bufferSize - written.size() - 1, '#'));
+}
+
 void TestNMailLibrary::checksLikeTheCycle()
 {
     const QByteArray japanese = "Subject: =?ISO-2022-JP?B?GyRCJUYlOSVIGyhC?= 1\r\n"
@@ -147,14 +204,12 @@ void TestNMailLibrary::checksLikeTheCycle()
     const QList<QByteArray> bodies = {japanese, Dovecot::MakeMessage(2, 3000), Dovecot::MakeMessage(3, 3000)};
     for (int k = 1; k <= count; ++k) {
         Texts texts;
-        library->NMailPop3GetMailStatus(handle, k, texts.subject.span(), texts.from.span(), texts.date.span(),
-                                        texts.header.span(), 0);
+        texts.status(*library, handle, k);
         const int size = library->NMailPop3GetMailSize(handle, k);
         QCOMPARE(size, int(bodies[k - 1].size()));
         Buffer body(size + 1);
         Texts again;
-        library->NMailPop3GetMail(handle, k, again.subject.span(), again.from.span(), again.date.span(),
-                                  again.header.span(), body.span(), 0, 0);
+        again.mail(*library, handle, k, body);
         QVERIFY(texts.intact() && again.intact() && body.guardsIntact());
         QCOMPARE(body.text(), bodies[k - 1]);
         QCOMPARE(again.subject.text(), texts.subject.text());
@@ -251,21 +306,15 @@ void TestNMailLibrary::badHandlesAndNumbers()
     QCOMPARE(library->NMailPop3Authenticate(handle, m_server->user(), m_server->password(), false), 1);
     for (int k : {0, -1, 2}) {
         QCOMPARE(library->NMailPop3GetMailSize(handle, k), -1);
-        QCOMPARE(library->NMailPop3GetMailStatus(handle, k, texts.subject.span(), texts.from.span(),
-                                                 texts.date.span(), texts.header.span(), 0),
-                 -1);
-        QCOMPARE(library->NMailPop3GetMail(handle, k, texts.subject.span(), texts.from.span(),
-                                           texts.date.span(), texts.header.span(), body.span(), 0, 0),
-                 -1);
+        QCOMPARE(texts.status(*library, handle, k), -1);
+        QCOMPARE(texts.mail(*library, handle, k, body), -1);
         QVERIFY(texts.intact() && body.guardsIntact());
         QCOMPARE(texts.subject.text(), QByteArray());
         QVERIFY(FromAnsi(Reason(*library)).startsWith(QStringLiteral("メール番号が正しくありません。")));
     }
     // The connection still works after the refusals; an empty body buffer is left alone.
     Buffer none(0);
-    QCOMPARE(library->NMailPop3GetMail(handle, 1, texts.subject.span(), texts.from.span(), texts.date.span(),
-                                       texts.header.span(), none.span(), 0, 0),
-             0);
+    QCOMPARE(texts.mail(*library, handle, 1, none), 0);
     QVERIFY(none.guardsIntact());
     QCOMPARE(texts.subject.text(), QByteArray("Message 1"));
     QCOMPARE(library->NMailPop3Close(handle), 0);
@@ -278,16 +327,10 @@ void TestNMailLibrary::messageLongerThanItsSize()
     // the caller gets, and so its body buffer, follows what arrived.
     const QByteArray longMessage = "Subject: big\r\n\r\n" + QByteArray(50000, 'b') + "\r\n";
     ScriptedPop3Server server([&](ScriptedPop3Server::Peer& p) {
-        p.send("+OK <9@x>\r\n");
-        p.expect("CAPA");
-        p.send("+OK\r\nPIPELINING\r\n.\r\n");
-        for (const char* command : {"USER", "PASS", "STAT", "LIST"})
-            p.expect(command);
-        p.send("+OK\r\n+OK\r\n+OK 1 40\r\n+OK\r\n1 40\r\n.\r\n");
-        p.expect("RETR 1");
-        p.send("+OK\r\n" + longMessage + ".\r\n");
-        p.expect("QUIT");
-        p.send("+OK\r\n");
+        p.play("+OK <9@x>\r\n> CAPA\r\n+OK\r\nPIPELINING\r\n.\r\n"
+               "> USER\r\n> PASS\r\n> STAT\r\n> LIST\r\n+OK\r\n+OK\r\n+OK 1 40\r\n+OK\r\n1 40\r\n.\r\n"
+               "> RETR 1\r\n+OK\r\n" +
+               longMessage + ".\r\n> QUIT\r\n+OK\r\n");
     });
     auto library = makeLibrary();
     const int handle = library->NMailPop3Connect("plain://" + server.address());
@@ -297,9 +340,7 @@ void TestNMailLibrary::messageLongerThanItsSize()
     QCOMPARE(size, int(longMessage.size()));
     Texts texts;
     Buffer body(size + 1);
-    QCOMPARE(library->NMailPop3GetMail(handle, 1, texts.subject.span(), texts.from.span(), texts.date.span(),
-                                       texts.header.span(), body.span(), 0, 0),
-             0);
+    QCOMPARE(texts.mail(*library, handle, 1, body), 0);
     QVERIFY(body.guardsIntact() && texts.intact());
     QCOMPARE(body.text(), longMessage);
     QCOMPARE(texts.subject.text(), QByteArray("big"));
@@ -317,16 +358,8 @@ struct SilentAtRetr
 {
     SilentAtRetr()
         : server([this](ScriptedPop3Server::Peer& p) {
-              p.send("+OK <5@x>\r\n");
-              p.expect("CAPA");
-              p.send("+OK\r\nUSER\r\n.\r\n");
-              for (const QByteArray& answer :
-                   {QByteArray("+OK\r\n"), QByteArray("+OK\r\n"), QByteArray("+OK 1 10\r\n"),
-                    QByteArray("+OK\r\n1 10\r\n.\r\n")}) {
-                  p.readLine();
-                  p.send(answer);
-              }
-              p.expect("RETR 1");
+              p.play("+OK <5@x>\r\n> CAPA\r\n+OK\r\nUSER\r\n.\r\n> USER\r\n+OK\r\n> PASS\r\n+OK\r\n"
+                     "> STAT\r\n+OK 1 10\r\n> LIST\r\n+OK\r\n1 10\r\n.\r\n> RETR 1\r\n");
               waiting = true;
               p.waitForClose(60000);
               hungUp = p.socket().state() != QAbstractSocket::ConnectedState;
@@ -347,8 +380,7 @@ struct SilentAtRetr
         });
         poll.start(10);
         Texts texts;
-        return library.NMailPop3GetMailStatus(handle, 1, texts.subject.span(), texts.from.span(),
-                                              texts.date.span(), texts.header.span(), 0);
+        return texts.status(library, handle, 1);
     }
 
     std::atomic<bool> waiting = false;
@@ -360,30 +392,32 @@ struct SilentAtRetr
 
 } // namespace
 
-void TestNMailLibrary::closingAbandonsTheExchange()
+// The main window's unload step closes the library, or the program ends (a right click on
+// the bird), while a check waits: the waiting call fails at once, the rest of the check fails
+// without waiting, and the connection closes without a goodbye.
+void TestNMailLibrary::interruptionAbandonsTheExchange_data()
 {
-    // The main window's unload step closes the library while a check waits: the waiting
-    // call fails at once and the connection closes without a goodbye.
-    SilentAtRetr silent;
-    QCOMPARE(silent.fetch([&] { silent.library.NMailEndWinSock(); }), -1);
-    QCOMPARE(FromAnsi(Reason(silent.library)), QStringLiteral("メールチェックを中止しました。"));
-    QCOMPARE(silent.library.NMailPop3Close(silent.handle), -1); // closed by the unload step
-    silent.server.finish();
-    QVERIFY(silent.hungUp);
-    QCOMPARE(silent.server.commands().last(), QByteArray("RETR 1"));
-    QVERIFY(!ProgramEnding());
+    QTest::addColumn<bool>("ending");
+    QTest::newRow("library closed") << false;
+    QTest::newRow("program ending") << true;
 }
 
-void TestNMailLibrary::programEndingAbandonsTheExchange()
+void TestNMailLibrary::interruptionAbandonsTheExchange()
 {
-    // The program ends (a right click on the bird) while a check waits: the call fails at
-    // once, the rest of the check fails without waiting, and closing still closes.
+    QFETCH(bool, ending);
     SilentAtRetr silent;
-    QCOMPARE(silent.fetch([] { QCoreApplication::exit(0); }), -1);
-    QVERIFY(ProgramEnding());
+    const auto interrupt = [&] {
+        if (ending)
+            QCoreApplication::exit(0);
+        else
+            silent.library.NMailEndWinSock();
+    };
+    QCOMPARE(silent.fetch(interrupt), -1);
+    QCOMPARE(ProgramEnding(), ending);
     QCOMPARE(FromAnsi(Reason(silent.library)), QStringLiteral("メールチェックを中止しました。"));
     QCOMPARE(silent.library.NMailPop3GetMailSize(silent.handle, 1), -1);
-    QCOMPARE(silent.library.NMailPop3Close(silent.handle), 0);
+    // Closed already by the unload step; closing after the program's end still closes.
+    QCOMPARE(silent.library.NMailPop3Close(silent.handle), ending ? 0 : -1);
     silent.server.finish();
     QVERIFY(silent.hungUp);
     QCOMPARE(silent.server.commands().last(), QByteArray("RETR 1"));
@@ -420,22 +454,16 @@ void TestNMailLibrary::uniqueIdsAndHeaders()
         Texts texts;
         const int numbers[] = {1, 3};
         QCOMPARE(library->NMailPop3QueueHeaders(handle, numbers), 2);
-        QCOMPARE(library->NMailPop3GetMailHeader(handle, 1, texts.subject.span(), texts.from.span(),
-                                                 texts.date.span(), texts.header.span()),
-                 0);
+        QCOMPARE(texts.top(*library, handle, 1), 0);
         QCOMPARE(texts.subject.text(), ToAnsi(QStringLiteral("テスト")));
         QCOMPARE(texts.from.text(), QByteArray("a@localhost"));
-        QCOMPARE(library->NMailPop3GetMailHeader(handle, 3, texts.subject.span(), texts.from.span(),
-                                                 texts.date.span(), texts.header.span()),
-                 0);
+        QCOMPARE(texts.top(*library, handle, 3), 0);
         QCOMPARE(texts.subject.text(), QByteArray("Message 3"));
         QCOMPARE(texts.header.text(), QByteArray("<3.pelloway@localhost>"));
         QVERIFY(texts.intact());
         // The body was never held: a retrieval still gets the whole message.
         Buffer body(600);
-        QCOMPARE(library->NMailPop3GetMail(handle, 3, texts.subject.span(), texts.from.span(),
-                                           texts.date.span(), texts.header.span(), body.span(), 0, 0),
-                 0);
+        QCOMPARE(texts.mail(*library, handle, 3, body), 0);
         QCOMPARE(body.text().size(), 500);
         library->NMailPop3Close(handle);
     }
