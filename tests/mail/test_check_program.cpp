@@ -198,7 +198,9 @@ private slots:
         QCOMPARE(call.value(3).toString(), QStringLiteral("新着メール 2 通"));
         QCOMPARE(call.value(4).toString(), shopLine + QStringLiteral("\n山田太郎：会議の資料について"));
 
+        // Nothing new: no notification (the report's second of events would have brought it).
         p.form->Picture7_Click();
+        QCOMPARE(m_bus->notifications().size(), 1);
         // One more: only that one, replacing the notification before.
         m_server->addMessage(Message("ann@example.org", "Lunch on Friday"));
         p.form->Picture7_Click();

@@ -7,7 +7,6 @@
 #include <QSemaphore>
 #include <QTest>
 #include <functional>
-#include <map>
 
 using namespace pelloway::pop3;
 using pelloway::test::ScriptedPop3Server;
