@@ -136,22 +136,14 @@ private slots:
         QTest::addColumn<QString>("sender");
         QTest::newRow("name and address")
             << QStringLiteral("山田太郎 <taro@example.jp>") << QStringLiteral("山田太郎");
-        QTest::newRow("quoted name") << "\"Doe, Jane\" <jane@example.com>"
-                                     << "Doe, Jane";
-        QTest::newRow("escaped quote") << "\"A \\\"B\\\" C\" <a@example.com>"
-                                       << "A \"B\" C";
-        QTest::newRow("address in brackets only") << "<bob@example.com>"
-                                                  << "bob@example.com";
-        QTest::newRow("bare address") << "bob@example.com"
-                                      << "bob@example.com";
-        QTest::newRow("address and comment") << "bob@example.com (Bob Smith)"
-                                             << "Bob Smith";
-        QTest::newRow("folded blanks") << "  Ann \t  Lee   <ann@example.org> "
-                                       << "Ann Lee";
-        QTest::newRow("empty") << ""
-                               << "";
-        QTest::newRow("unclosed bracket") << "Eve <eve@example.org"
-                                          << "Eve <eve@example.org";
+        QTest::newRow("quoted name") << QString("\"Doe, Jane\" <jane@example.com>") << "Doe, Jane";
+        QTest::newRow("escaped quote") << QString("\"A \\\"B\\\" C\" <a@example.com>") << "A \"B\" C";
+        QTest::newRow("address in brackets only") << QString("<bob@example.com>") << "bob@example.com";
+        QTest::newRow("bare address") << QString("bob@example.com") << "bob@example.com";
+        QTest::newRow("address and comment") << QString("bob@example.com (Bob Smith)") << "Bob Smith";
+        QTest::newRow("folded blanks") << QString("  Ann \t  Lee   <ann@example.org> ") << "Ann Lee";
+        QTest::newRow("empty") << QString("") << "";
+        QTest::newRow("unclosed bracket") << QString("Eve <eve@example.org") << "Eve <eve@example.org";
     }
     void sender()
     {
