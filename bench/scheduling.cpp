@@ -4,11 +4,12 @@
 // one-second wait is the real one.
 
 #include "app/MainForm.h"
+#include "character/CharacterWindow.h"
 #include "mail/CheckCycle.h"
 #include "platform/Mci.h"
+#include "platform/QuietPlatform.h"
 #include "platform/Ras.h"
 #include "settings/SettingsFiles.h"
-#include "support/StandIns.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>

@@ -5,10 +5,11 @@
 // real-time driver, as on a machine without a sound card.
 
 #include "app/MainForm.h"
+#include "character/CharacterWindow.h"
+#include "platform/QuietPlatform.h"
 #include "platform/Ras.h"
 #include "platform/linux/mci/FluidSynthMci.h"
 #include "settings/SettingsFiles.h"
-#include "support/StandIns.h"
 
 #include <QApplication>
 #include <QDir>

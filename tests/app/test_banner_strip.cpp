@@ -7,14 +7,15 @@
 // changes parent).
 
 #include "app/MainForm.h"
+#include "character/CharacterWindow.h"
 #include "platform/BannerStrip.h"
 #include "platform/Mci.h"
+#include "platform/QuietPlatform.h"
 #include "platform/Ras.h"
 #include "platform/Twips.h"
 #include "platform/linux/x11/X11BannerStrip.h"
 #include "settings/SettingsFiles.h"
 #include "support/BoxAnswerer.h"
-#include "support/StandIns.h"
 #include "support/TestSupport.h"
 #include "support/WindowManager.h"
 

@@ -1,24 +1,14 @@
 #include "support/RecordingServices.h"
 
+#include "mail/NMailLibrary.h"
 #include "platform/Ansi.h"
 
 #include <QWidget>
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <tuple>
 
 namespace pelloway::test {
-
-void WriteText(std::span<char> buffer, QByteArrayView text)
-{
-    if (buffer.empty())
-        return;
-    const size_t n = std::min(size_t(text.size()), buffer.size() - 1);
-    if (n > 0)
-        std::memcpy(buffer.data(), text.data(), n);
-    buffer[n] = '\0';
-}
 
 QStringList CallLog::with(const QString& prefix) const
 {
@@ -103,7 +93,7 @@ int RecordingPop3::NMailPop3Close(int handle)
 int RecordingPop3::NMailGetMessage(int code, std::span<char> buffer, int& size)
 {
     lastMessageBufferSize = buffer.size();
-    WriteText(buffer.first(std::min(buffer.size(), size_t(std::max(size, 0)))), message);
+    NMailLibrary::WriteText(buffer.first(std::min(buffer.size(), size_t(std::max(size, 0)))), message);
     return note(QStringLiteral("message(%1,%2)").arg(code).arg(size), 0);
 }
 
@@ -116,11 +106,11 @@ int RecordingPop3::NMailPop3GetUidl(int handle, int mailNo, std::span<char> uidl
 {
     const auto it = uids.find(mailNo);
     const QByteArray id = it == uids.end() ? QByteArray() : it->second;
-    WriteText(uidl, id);
+    const int written = NMailLibrary::WriteText(uidl, id);
     // One line per listing, as the server is asked once.
     if (mailNo == 1 || id.isEmpty())
         note(QStringLiteral("uidl(%1,%2)").arg(handle).arg(mailNo), 0);
-    return id.isEmpty() ? -1 : int(std::min(std::size_t(id.size()), uidl.size() - 1));
+    return id.isEmpty() ? -1 : written;
 }
 
 int RecordingPop3::NMailPop3QueueHeaders(int handle, std::span<const int> mailNos)
@@ -136,10 +126,10 @@ int RecordingPop3::NMailPop3GetMailHeader(int handle, int mailNo, std::span<char
 {
     const auto it = headers.find(mailNo);
     const bool found = it != headers.end();
-    WriteText(from, ToAnsi(found ? it->second.first : QString()));
-    WriteText(subject, ToAnsi(found ? it->second.second : QString()));
-    WriteText(date, {});
-    WriteText(header, {});
+    NMailLibrary::WriteText(from, ToAnsi(found ? it->second.first : QString()));
+    NMailLibrary::WriteText(subject, ToAnsi(found ? it->second.second : QString()));
+    NMailLibrary::WriteText(date, {});
+    NMailLibrary::WriteText(header, {});
     return note(QStringLiteral("top(%1,%2)").arg(handle).arg(mailNo), found ? 0 : -1);
 }
 
@@ -182,7 +172,7 @@ unsigned RecordingMci::mciSendStringA(QByteArrayView command, std::span<char> re
     if (command.startsWith("status")) {
         if (statusAnswer.isEmpty())
             return 263;
-        WriteText(reply, statusAnswer);
+        NMailLibrary::WriteText(reply, statusAnswer);
     }
     return result;
 }

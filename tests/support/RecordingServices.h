@@ -17,9 +17,6 @@
 
 namespace pelloway::test {
 
-// Writes `text` into `buffer` NUL-terminated, cut to fit; an empty buffer is left alone.
-void WriteText(std::span<char> buffer, QByteArrayView text);
-
 class CallLog
 {
 public:

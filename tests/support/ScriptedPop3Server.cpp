@@ -89,6 +89,25 @@ bool ScriptedPop3Server::Peer::expect(const QByteArray& prefix, int timeoutMs)
     return readLine(timeoutMs).toUpper().startsWith(prefix.toUpper());
 }
 
+void ScriptedPop3Server::Peer::play(const QByteArray& dialogue)
+{
+    QByteArray batch;
+    for (qsizetype at = 0; at < dialogue.size();) {
+        const qsizetype lf = dialogue.indexOf('\n', at);
+        const qsizetype end = lf < 0 ? dialogue.size() : lf + 1;
+        const QByteArray line = dialogue.sliced(at, end - at);
+        at = end;
+        if (!line.startsWith("> ")) {
+            batch += line;
+            continue;
+        }
+        send(batch);
+        batch.clear();
+        expect(line.sliced(2).trimmed());
+    }
+    send(batch);
+}
+
 bool ScriptedPop3Server::Peer::pending()
 {
     return !m_server.m_pending.isEmpty() || m_socket.bytesAvailable() > 0;

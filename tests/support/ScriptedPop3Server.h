@@ -6,6 +6,7 @@
 //       peer.send("+OK hello\r\n");
 //       peer.expect("CAPA");              // reads one command line
 //       peer.send("-ERR no\r\n");
+//       peer.play("> QUIT\r\n+OK\r\n");  // expects QUIT, answers +OK
 //       peer.waitForClose();              // until the client hangs up
 //   });
 //   ... connect to server.address() ...
@@ -36,6 +37,9 @@ public:
         QByteArray readLine(int timeoutMs = 10000);
         // Reads a command and returns whether it starts with `prefix` (case-insensitive).
         bool expect(const QByteArray& prefix, int timeoutMs = 10000);
+        // Plays a dialogue: each line starting with "> " is a command to expect(); the other
+        // lines are sent as they are, those in a row in one write.
+        void play(const QByteArray& dialogue);
         // Whether the client has sent more than the command lines read so far: a client that
         // wrote a batch in one write has it all here once its first line is read.
         bool pending();
