@@ -19,9 +19,8 @@ FakeProc::FakeProc()
                                         QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
                                         QFile::ExeOther;
     m_valid = m_dir.isValid() && QFile::setPermissions(m_dir.path(), everyone) && QDir().mkpath(root()) &&
-              QDir().mkpath(m_dir.filePath(QStringLiteral("bin/plugin"))) &&
-              QFile::copy(QStringLiteral("/bin/sleep"), sleepPppd()) &&
-              QFile::copy(QStringLiteral("/bin/sh"), shellPppd());
+              QDir().mkpath(m_dir.filePath(QStringLiteral("bin"))) &&
+              QFile::copy(QStringLiteral("/bin/sleep"), sleepPppd());
 }
 
 FakeProc::~FakeProc()

@@ -2,9 +2,9 @@
 // A folder laid out like /proc for the pppd search, so that no test looks at (or hangs up)
 // the links of the machine it runs on. It holds entries the test writes and links to the
 // real /proc entries of processes the test itself started, where a signal must reach a live
-// process. Those processes run copies of sleep and sh named "pppd"; each
-// leads a process group of its own and is killed with its children, by that group's id, when
-// the object goes or the test dies.
+// process. Those processes run a copy of sleep named "pppd"; each leads a process group of its
+// own and is killed with its children, by that group's id, when the object goes or the test
+// dies.
 
 #include <QString>
 #include <QStringList>
@@ -24,9 +24,8 @@ public:
 
     // The folder to hand to the search, readable by every user.
     QString root() const { return m_dir.filePath(QStringLiteral("proc")); }
-    // Copies of /bin/sleep named pppd and of /bin/sh named plugin/pppd.
+    // A copy of /bin/sleep named pppd.
     QString sleepPppd() const { return m_dir.filePath(QStringLiteral("bin/pppd")); }
-    QString shellPppd() const { return m_dir.filePath(QStringLiteral("bin/plugin/pppd")); }
     bool isValid() const { return m_valid; }
 
     // Writes `relative` (e.g. "4242/stat") under the root.
