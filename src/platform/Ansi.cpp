@@ -17,15 +17,15 @@ QString NormalizeForAnsi(QString text)
 {
     for (QChar& c : text) {
         switch (c.unicode()) {
-        case 0x301C:
+        case 0x301C: // WAVE DASH -> FULLWIDTH TILDE
             c = QChar(0xFF5E);
-            break; // WAVE DASH -> FULLWIDTH TILDE
-        case 0x2212:
+            break;
+        case 0x2212: // MINUS SIGN -> FULLWIDTH HYPHEN-MINUS
             c = QChar(0xFF0D);
-            break; // MINUS SIGN -> FULLWIDTH HYPHEN-MINUS
-        case 0x00AC:
+            break;
+        case 0x00AC: // NOT SIGN -> FULLWIDTH NOT SIGN
             c = QChar(0xFFE2);
-            break; // NOT SIGN -> FULLWIDTH NOT SIGN
+            break;
         default:
             break;
         }
