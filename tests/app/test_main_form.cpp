@@ -662,13 +662,6 @@ private slots:
             form.toolTip().endsWith(QStringLiteral("結果: メールサーバーに接続できませんでした。\n理由: ") +
                                     f.failureLines.last()),
             qPrintable(form.toolTip()));
-
-        form.values().PopServer.clear();
-        form.Picture7_Click();
-        QCOMPARE(f.failureLines.size(), 2);
-        QVERIFY2(form.toolTip().endsWith(QStringLiteral("結果: POP3サーバーが設定されていません。\n理由: ") +
-                                         f.failureLines.last()),
-                 qPrintable(form.toolTip()));
     }
 
     void dataFolderPictures_data()
