@@ -102,10 +102,6 @@ private slots:
                                 << QByteArray("open \"/opt/pelloway/Sound/Kouka.mid\" alias bgm");
         QTest::newRow("root doubles the separator")
             << "/" << QByteArray("open \"//Sound/Kouka.mid\" alias bgm");
-        QTest::newRow("joined without a check")
-            << "/opt/p/" << QByteArray("open \"/opt/p//Sound/Kouka.mid\" alias bgm");
-        QTest::newRow("blanks kept") << "/home/a b"
-                                     << QByteArray("open \"/home/a b/Sound/Kouka.mid\" alias bgm");
         QTest::newRow("outside the ANSI code page")
             << "/x/josé/🐦"
             << QByteArray("open \"/x/jos\xC3\xA9/\xF0\x9F\x90\xA6/Sound/Kouka.mid\" alias bgm");
@@ -126,9 +122,7 @@ private slots:
         const QList<QByteArray> play{"open \"/p/Sound/Kouka.mid\" alias bgm", "play bgm"};
         const QList<QByteArray> close{"stop bgm", "close bgm"};
         QTest::newRow("再生, poll stopped") << int(Play) << false << play << true;
-        QTest::newRow("再生, poll running") << int(Play) << true << play << true;
         QTest::newRow("停止, poll running") << int(Stop) << true << close << false;
-        QTest::newRow("停止, poll stopped") << int(Stop) << false << close << false;
         QTest::newRow("close, poll running") << int(Close) << true << close << true;
         QTest::newRow("close, poll stopped") << int(Close) << false << close << false;
     }
@@ -169,20 +163,15 @@ private slots:
         const QList<QByteArray> restart{"play bgm from 0"};
         const QList<QByteArray> close{"stop bgm", "close bgm"};
         QTest::newRow("before any tune") << none << QByteArray() << true << none << true;
-        QTest::newRow("before any tune, no loop") << none << QByteArray() << false << none << true;
         QTest::newRow("playing") << none << QByteArray("playing") << true << none << true;
         QTest::newRow("ended, loop") << none << QByteArray("stopped") << true << restart << true;
         QTest::newRow("ended, no loop") << none << QByteArray("stopped") << false << close << false;
         QTest::newRow("stale stopped after close, loop")
             << QList<QByteArray>{"stopped"} << QByteArray() << true << restart << true;
-        QTest::newRow("stale stopped after close, no loop")
-            << QList<QByteArray>{"stopped"} << QByteArray() << false << close << false;
         QTest::newRow("stale playing")
             << QList<QByteArray>{"stopped", "playing"} << QByteArray() << true << none << true;
         QTest::newRow("shorter mode over stale stopped")
             << QList<QByteArray>{"stopped"} << QByteArray("paused") << true << none << true;
-        QTest::newRow("short mode over stale stopped")
-            << QList<QByteArray>{"stopped"} << QByteArray("stop") << true << none << true;
         QTest::newRow("stopped over longer stale text")
             << QList<QByteArray>{"not ready"} << QByteArray("stopped") << true << restart << true;
         QTest::newRow("only the first 7 characters count")
@@ -226,9 +215,6 @@ private slots:
         using V = MciCommand::Verb;
         QTest::newRow("open path with blanks") << QByteArray("open \"/a b/c d.mid\" alias bgm") << V::Open
                                                << QByteArray("bgm") << QByteArray("/a b/c d.mid");
-        QTest::newRow("open doubled separators")
-            << QByteArray("open \"//Sound/Kouka.mid\" alias bgm") << V::Open << QByteArray("bgm")
-            << QByteArray("//Sound/Kouka.mid");
         QTest::newRow("open empty path")
             << QByteArray("open \"\" alias x") << V::Open << QByteArray("x") << QByteArray();
         QTest::newRow("extra blanks")
@@ -251,22 +237,15 @@ private slots:
     {
         QTest::addColumn<QByteArray>("text");
         QTest::newRow("empty") << QByteArray();
-        QTest::newRow("blanks") << QByteArray("   ");
         QTest::newRow("verb alone") << QByteArray("play");
         QTest::newRow("unknown verb") << QByteArray("pause bgm");
         QTest::newRow("upper case") << QByteArray("PLAY bgm");
         QTest::newRow("trailing word") << QByteArray("stop bgm now");
         QTest::newRow("other status item") << QByteArray("status bgm position");
-        QTest::newRow("status without item") << QByteArray("status bgm");
         QTest::newRow("play from elsewhere") << QByteArray("play bgm from 10");
-        QTest::newRow("play to") << QByteArray("play bgm to 0");
         QTest::newRow("open without quotes") << QByteArray("open /a/b.mid alias bgm");
-        QTest::newRow("open unclosed quote") << QByteArray("open \"/a/b.mid alias bgm");
         QTest::newRow("open without alias") << QByteArray("open \"/a/b.mid\"");
-        QTest::newRow("open other keyword") << QByteArray("open \"/a/b.mid\" type sequencer");
         QTest::newRow("open quoted alias") << QByteArray("open \"/a/b.mid\" alias \"bgm\"");
-        QTest::newRow("quote inside path word") << QByteArray("open \"/a/\"b.mid\" alias bgm");
-        QTest::newRow("quoted alias") << QByteArray("play \"bgm\"");
         QTest::newRow("NUL inside") << QByteArray("play bg\0m", 9);
     }
     void rejectsEverythingElse()
@@ -286,7 +265,6 @@ private slots:
         QTest::addColumn<int>("ticks");
         const QByteArray pulse = test::PulseTune(4);
         QTest::newRow("pulses") << pulse << 4 * 96;
-        QTest::newRow("one pulse") << test::PulseTune(1) << 96;
         // Running status: a note-off as a note-on of velocity 0 without its status byte.
         QTest::newRow("running status")
             << test::MidiFile(QByteArray("\x00\x90\x3C\x40\x60\x3C\x00", 7), 0x20) << 0x80;
@@ -301,9 +279,7 @@ private slots:
         QTest::newRow("unknown chunk skipped") << withOther << 4 * 96;
         QByteArray twoBytesDelta = test::MidiFile(QByteArray("\x81\x00\xC0\x00", 4), 0);
         QTest::newRow("two-byte delta") << twoBytesDelta << 128;
-        QTest::newRow("empty") << QByteArray() << 0;
         QTest::newRow("not MIDI") << QByteArray("Subject: hi\r\n\r\n") << 0;
-        QTest::newRow("header only") << pulse.left(14) << 0;
         QTest::newRow("track cut short") << pulse.left(40) << 0;
         QTest::newRow("no time at all") << test::MidiFile(QByteArray("\x00\xC0\x00", 3), 0) << 0;
         QTest::newRow("data byte first") << test::MidiFile(QByteArray("\x00\x3C\x40", 3), 1) << 0;
@@ -387,11 +363,8 @@ private slots:
         QTest::addColumn<int>("capacity");
         QTest::addColumn<QByteArray>("buffer"); // the whole buffer afterwards, from "xxxxxxxxxx"
         QTest::newRow("playing") << QByteArray("bgm") << true << 10 << QByteArray("playing\0xx", 10);
-        QTest::newRow("stopped") << QByteArray("bgm") << false << 10 << QByteArray("stopped\0xx", 10);
         QTest::newRow("cut to the capacity")
             << QByteArray("bgm") << false << 5 << QByteArray("stop\0xxxxx", 10);
-        QTest::newRow("room for the NUL only")
-            << QByteArray("bgm") << false << 1 << QByteArray("\0xxxxxxxxx", 10);
         QTest::newRow("no buffer") << QByteArray("bgm") << false << 0 << QByteArray("xxxxxxxxxx");
         QTest::newRow("unknown alias") << QByteArray("other") << false << 10 << QByteArray("xxxxxxxxxx");
     }
