@@ -151,13 +151,6 @@ private slots:
             << Fault{"", At::Connect, Pop3Error::Timeout, "サーバーの応答が時間切れになりました。"};
         QTest::newRow("a byte now and then") << Fault{
             "", At::Connect, Pop3Error::TooSlow, "サーバーからの受信が遅すぎます。", "", Endless("+", 100)};
-        QTest::newRow("endless greeting line")
-            << Fault{"",
-                     At::Connect,
-                     Pop3Error::Protocol,
-                     "サーバーの応答が正しくありません。(response line too long",
-                     "",
-                     Endless(QByteArray(4096, 'A'))};
         QTest::newRow("endless CAPA") << Fault{"+OK ready <1.2@test>\r\n> CAPA\r\n+OK\r\n",
                                                At::Connect,
                                                Pop3Error::TooLarge,
