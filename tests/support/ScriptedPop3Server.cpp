@@ -5,8 +5,7 @@
 
 namespace pelloway::test {
 
-ScriptedPop3Server::ScriptedPop3Server(Script script, QHostAddress::SpecialAddress where)
-    : m_script(std::move(script)), m_where(where)
+ScriptedPop3Server::ScriptedPop3Server(Script script) : m_script(std::move(script))
 {
     start();
     m_ready.acquire();
@@ -19,7 +18,7 @@ ScriptedPop3Server::~ScriptedPop3Server()
 
 QByteArray ScriptedPop3Server::address() const
 {
-    return (m_where == QHostAddress::LocalHostIPv6 ? "[::1]:" : "127.0.0.1:") + QByteArray::number(m_port);
+    return "127.0.0.1:" + QByteArray::number(m_port);
 }
 
 void ScriptedPop3Server::finish()
@@ -36,7 +35,7 @@ QList<QByteArray> ScriptedPop3Server::commands() const
 void ScriptedPop3Server::run()
 {
     QTcpServer server;
-    server.listen(m_where, 0);
+    server.listen(QHostAddress::LocalHost, 0);
     m_port = server.serverPort();
     m_ready.release();
     if (!server.waitForNewConnection(30000))

@@ -58,13 +58,12 @@ public:
 
     using Script = std::function<void(Peer&)>;
 
-    // Listens on 127.0.0.1, or on the loopback address given (QHostAddress::LocalHostIPv6),
-    // for one connection.
-    explicit ScriptedPop3Server(Script script, QHostAddress::SpecialAddress where = QHostAddress::LocalHost);
+    // Listens on 127.0.0.1 for one connection.
+    explicit ScriptedPop3Server(Script script);
     ~ScriptedPop3Server() override;
 
     quint16 port() const { return m_port; }
-    // "127.0.0.1:<port>" or "[::1]:<port>"
+    // "127.0.0.1:<port>"
     QByteArray address() const;
     // Waits for the script to end.
     void finish();
@@ -76,7 +75,6 @@ protected:
 
 private:
     Script m_script;
-    QHostAddress::SpecialAddress m_where;
     quint16 m_port = 0;
     QSemaphore m_ready;
     mutable QMutex m_mutex;
